@@ -1,0 +1,56 @@
+// Every fixed wait and pause of the program in one record. The defaults are
+// the program's real pacing; tests shrink them (see Timings::Instant) so that
+// they run in milliseconds instead of seconds.
+#pragma once
+
+#include "engine/build_config.h"
+
+namespace zel {
+
+struct Timings {
+    // Internet access: time-outs put on every request.
+    unsigned requestTimeoutMs = 10000;
+
+    // Manifest and connectivity.
+    unsigned connectivityWaitMs = 1000;  // before each connectivity check and between polls
+
+    // Segmented download.
+    unsigned workerStartStaggerMs = 750;  // between two worker starts
+    unsigned workerEntryPauseMs = 100;    // a worker's first wait after it starts
+    unsigned workerStartPauseMs = 100;    // held under the start lock, one worker at a time
+    unsigned beforeSendPauseMs = 100;     // before a range request is sent
+    unsigned writePauseMs = build::kWritePauseMs;  // held under the write lock per write
+    unsigned firstRetryWaitMs = 1000;     // before a failed range is tried again
+    unsigned nextRetryWaitMs = 100;       // between further attempts
+    unsigned stateAppendPauseMs = 100;    // before a worker appends its section
+
+    // Session controller.
+    unsigned sessionRetryWaitMs = 1000;  // before a new pass after a failure or a stop
+    unsigned shortWaitMs = 100;          // the controller's short settling waits
+    unsigned launchTimerMs = 64;         // from "already downloaded" to the launch
+    unsigned workerPollMs = 21;          // one round of waiting for workers to leave
+    unsigned workerPollRounds = 8192;    // rounds before giving up on them
+
+    // The pacing a test wants: no pauses at all, short time-outs, and a
+    // bounded wait for workers.
+    static Timings Instant() {
+        Timings t;
+        t.requestTimeoutMs = 5000;
+        t.connectivityWaitMs = 0;
+        t.workerStartStaggerMs = 0;
+        t.workerEntryPauseMs = 0;
+        t.workerStartPauseMs = 0;
+        t.beforeSendPauseMs = 0;
+        t.writePauseMs = 0;
+        t.firstRetryWaitMs = 0;
+        t.nextRetryWaitMs = 0;
+        t.stateAppendPauseMs = 0;
+        t.sessionRetryWaitMs = 0;
+        t.shortWaitMs = 0;
+        t.launchTimerMs = 0;
+        t.workerPollMs = 1;
+        return t;
+    }
+};
+
+}  // namespace zel
