@@ -20,9 +20,9 @@ struct Timings {
     unsigned workerStartPauseMs = 100;    // held under the start lock, one worker at a time
     unsigned beforeSendPauseMs = 100;     // before a range request is sent
     unsigned writePauseMs = build::kWritePauseMs;  // held under the write lock per write
-    unsigned firstRetryWaitMs = 1000;     // before a failed range is tried again
-    unsigned nextRetryWaitMs = 100;       // between further attempts
-    unsigned stateAppendPauseMs = 100;    // before a worker appends its section
+    unsigned firstRetryWaitMs = 1000;              // before a failed range is tried again
+    unsigned nextRetryWaitMs = 100;                // between further attempts
+    unsigned stateAppendPauseMs = 100;             // before a worker appends its section
 
     // Session controller.
     unsigned sessionRetryWaitMs = 1000;  // before a new pass after a failure or a stop

@@ -1,0 +1,85 @@
+// Everything the program does over HTTP, written once above the function
+// table: splitting URLs, asking a server for a size, fetching a small file
+// whole, and the request and connection handles' owners. Nothing here
+// retries; callers own their retry policy.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "engine/wininet_api.h"
+
+namespace zel {
+
+struct Timings;
+
+// Closes one internet handle through the table when it goes out of scope.
+// Requests must be released before their connection: declare the connection
+// first so that it is destroyed last.
+class ScopedInternetHandle {
+  public:
+    ScopedInternetHandle() = default;
+    ScopedInternetHandle(const WinInetApi& api, InternetHandle handle)
+        : api_(&api), handle_(handle) {}
+    ~ScopedInternetHandle() { Close(); }
+    ScopedInternetHandle(ScopedInternetHandle&& other) noexcept
+        : api_(other.api_), handle_(other.Release()) {}
+    ScopedInternetHandle& operator=(ScopedInternetHandle&& other) noexcept;
+    ScopedInternetHandle(const ScopedInternetHandle&) = delete;
+    ScopedInternetHandle& operator=(const ScopedInternetHandle&) = delete;
+
+    InternetHandle Get() const { return handle_; }
+    explicit operator bool() const { return handle_ != nullptr; }
+    InternetHandle Release();
+    void Close();
+
+  private:
+    const WinInetApi* api_ = nullptr;
+    InternetHandle handle_ = nullptr;
+};
+
+// True when the system reports a modem or LAN connection. Callers test first
+// whether the entry is bound: an unbound entry counts as connected.
+bool IsInternetConnected(const WinInetApi& api);
+
+// True when the entry is missing or reports a connection.
+bool CountsAsConnected(const WinInetApi& api);
+
+// Splits a URL with the library's own rules; false when it refuses it.
+bool CrackUrl(const WinInetApi& api, const std::string& url, UrlParts& parts);
+
+// Connection to the URL's host and port over the shared session; empty on
+// failure or when the table lacks the entry.
+ScopedInternetHandle ConnectToHost(const WinInetApi& api, InternetHandle session,
+                                   const UrlParts& parts);
+
+// A request for the URL's object name; verb null means the library's GET.
+ScopedInternetHandle OpenRequest(const WinInetApi& api, const ScopedInternetHandle& connection,
+                                 const char* verb, const UrlParts& parts, Dword flags);
+
+// Connect retries and the five time-outs, on one request handle.
+void ApplyRequestTimeouts(const WinInetApi& api, InternetHandle request, const Timings& timings);
+
+// The HTTP status of a sent request, or -1 when it cannot be read.
+std::int32_t QueryStatusCode(const WinInetApi& api, InternetHandle request);
+
+// A numeric header of a sent request that must fit the signed 32-bit sizes
+// of the program: -1 when missing, unreadable, or 2 GiB and more.
+std::int32_t QueryNumberHeader(const WinInetApi& api, InternetHandle request, Dword level);
+
+// A header of a sent request as raw text; false when the answer lacks it.
+bool QueryTextHeader(const WinInetApi& api, InternetHandle request, Dword level, std::string& text);
+
+// The size of an http resource by a HEAD request: the Content-Length of a
+// 200 answer, else -1 (any other status, no length, https, no connection).
+std::int32_t QueryRemoteSize(const WinInetApi& api, InternetHandle session, const std::string& url);
+
+// GETs the resource into buffer; true only when exactly size bytes arrived.
+// Bytes beyond size are never read.
+bool DownloadToBuffer(const WinInetApi& api, InternetHandle session, const Timings& timings,
+                      const std::string& url, std::int32_t size, char* buffer);
+
+// The text for an internet library error code.
+std::string FormatInternetError(const WinInetApi& api, Dword code);
+
+}  // namespace zel

@@ -1,0 +1,28 @@
+#include "engine/manual_reset_event.h"
+
+namespace zel {
+
+void ManualResetEvent::Set() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        set_ = true;
+    }
+    changed_.notify_all();
+}
+
+void ManualResetEvent::Reset() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    set_ = false;
+}
+
+bool ManualResetEvent::IsSet() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return set_;
+}
+
+bool ManualResetEvent::WaitFor(std::chrono::milliseconds timeout) const {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return changed_.wait_for(lock, timeout, [this] { return set_; });
+}
+
+}  // namespace zel

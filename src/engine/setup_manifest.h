@@ -1,0 +1,52 @@
+// What the setup manifest tells the program: where the package lies, under
+// which name to save it and which digest it must have, plus a few values
+// that travel with them (segment count, size, the digest saved for a resume).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace zel {
+
+struct SetupManifest {
+    std::string setupUrl;      // the chosen package URL
+    std::string setupHash;     // expected SHA-1 as text
+    std::string sizeText;      // the manifest's size text, kept as given
+    std::string saveFileName;  // plain file name inside the install folder
+    std::uint8_t threadCount = 2;
+    std::int32_t totalSize = 0;
+    std::string savedSetupHash;  // read back from the resume file
+    std::int32_t alternateUrlCount = 0;
+    std::int32_t chosenUrlIndex = 0;
+    std::int32_t urlsTaken = 0;
+
+    // Millisecond tick readings that seed the URL choice; tests replace it
+    // to walk the choice through many clock values.
+    std::function<std::uint32_t()> tickSource;
+
+    SetupManifest();
+
+    // Empties the four texts; numbers, threadCount and savedSetupHash stay.
+    void Clear();
+
+    // Reads a manifest (NUL-terminated bytes) into the members. False only
+    // when the reading was cut short by an exception; a malformed document
+    // simply yields nothing.
+    bool Parse(const char* text);
+
+    // Applies one key (any case) and its trimmed value; empty values and
+    // unknown keys are ignored.
+    void SetField(const std::string& name, const std::string& value);
+
+    // Picks the alternate URL to take and stores it in chosenUrlIndex: 0 for
+    // a count of 1 or less, otherwise between 1 and count - 1.
+    std::int32_t PickUrlIndex();
+
+    // False for anything that could leave the install folder or name a
+    // device: empty, ".", "..", separators, drive colons, control
+    // characters, <>"|?*, and CON, PRN, AUX, NUL, COM1-9, LPT1-9.
+    static bool IsPlainFileName(const std::string& name);
+};
+
+}  // namespace zel
