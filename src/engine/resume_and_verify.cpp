@@ -6,6 +6,7 @@
 #include "engine/download_engine.h"
 #include "engine/file_digest.h"
 #include "engine/resume_state.h"
+#include "sys/install_folder.h"
 
 namespace zel {
 
@@ -70,12 +71,13 @@ void DownloadEngine::DeleteResumeState() {
     // During a resumed run the old file is already gone (StartWorkers took
     // it); what is there now are this run's own sections.
     if (resumeFileTaken) return;
-    TargetFile::Delete(StateFilePath());
+    std::string path = StateFilePath();
+    if (GetPathKind(path) == kPathFile) TargetFile::Delete(path);
 }
 
 bool DownloadEngine::VerifyDownloadedFile() {
     std::string path = installFolder + manifest.saveFileName;
-    if (!TargetFile::IsExistingFile(path)) {
+    if (GetPathKind(path) != kPathFile) {
         ownerDialog.ShowMessageBox("Setup file not found", kMbOk | kMbIconError);
         return false;
     }

@@ -8,6 +8,7 @@
 #include "engine/content_range.h"
 #include "engine/download_engine.h"
 #include "engine/internet_access.h"
+#include "sys/install_folder.h"
 
 namespace zel {
 
@@ -106,7 +107,8 @@ bool DownloadEngine::StartWorkers(bool resume) {
         workersFinished = 0;
         // The old resume file is gone before any worker of this run can
         // append to it, so no section written by this run is ever deleted.
-        if (resume) TargetFile::Delete(StateFilePath());
+        if (resume && GetPathKind(StateFilePath()) == kPathFile)
+            TargetFile::Delete(StateFilePath());
         resumeFileTaken = resume;
     }
     stopEvent.Reset();

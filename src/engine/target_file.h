@@ -37,10 +37,8 @@ class TargetFile {
     // Writes count bytes after the current end of the file.
     bool Append(const void* data, std::int32_t count);
 
-    // Deletes the file at path; a folder or nothing there is left alone.
+    // Deletes the file at path; a folder there is left alone.
     static bool Delete(const std::string& path);
-    // True when path names an existing file (not a folder).
-    static bool IsExistingFile(const std::string& path);
 
   private:
     static constexpr std::intptr_t kInvalid = -1;

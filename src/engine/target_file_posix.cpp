@@ -1,5 +1,4 @@
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -55,13 +54,8 @@ bool TargetFile::Append(const void* data, std::int32_t count) {
     return WriteFully(fd, static_cast<const char*>(data), count, 0, false);
 }
 
-bool TargetFile::IsExistingFile(const std::string& path) {
-    struct stat info;
-    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
-}
-
 bool TargetFile::Delete(const std::string& path) {
-    return IsExistingFile(path) && ::unlink(path.c_str()) == 0;
+    return ::unlink(path.c_str()) == 0;
 }
 
 }  // namespace zel

@@ -50,13 +50,8 @@ bool TargetFile::Append(const void* data, std::int32_t count) {
     return WriteAll(file, data, count);
 }
 
-bool TargetFile::IsExistingFile(const std::string& path) {
-    DWORD attributes = GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-}
-
 bool TargetFile::Delete(const std::string& path) {
-    return IsExistingFile(path) && DeleteFileA(path.c_str()) != FALSE;
+    return DeleteFileA(path.c_str()) != FALSE;
 }
 
 }  // namespace zel
