@@ -109,7 +109,7 @@ bool DownloadEngine::StartWorkers(bool resume) {
         // append to it, so no section written by this run is ever deleted.
         if (resume && GetPathKind(StateFilePath()) == kPathFile)
             TargetFile::Delete(StateFilePath());
-        resumeFileTaken = resume;
+        resumeFileTaken = false;
     }
     stopEvent.Reset();
     if (!resume) totalWritten = 0;
@@ -138,6 +138,10 @@ bool DownloadEngine::StartWorkers(bool resume) {
     // count towards the run's end, so the finished message still comes.
     for (const Unstarted& range : unstarted)
         OnWorkerFinished(range.index, ResultStopped, range.start, range.length);
+    if (resume && unstarted.empty()) {
+        std::lock_guard<std::mutex> lock(finishLock);
+        resumeFileTaken = true;
+    }
     return unstarted.empty();
 }
 
@@ -331,7 +335,6 @@ void DownloadEngine::OnWorkerFinished(std::uint8_t index, SegmentResult result,
     if (workersFinished != workersExpected) return;
     targetFile.Close();
     CloseInternetSession();
-    resumeFileTaken = false;
     PostToNotifyWindow(WM_DOWNLOAD_FINISHED, workersFailed, result);
 }
 
