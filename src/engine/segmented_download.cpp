@@ -287,8 +287,7 @@ SegmentResult DownloadEngine::RetrySegment(CThread& record, SegmentResult first)
     SegmentResult result = first;
     Pause(timings.firstRetryWaitMs);
     for (;;) {
-        if (internetApi.InternetGetConnectedState && !IsInternetConnected(internetApi))
-            return result;
+        if (!CountsAsConnected(internetApi)) return result;
         record.startPos += record.received;
         record.chunkLength -= record.received;
         record.received = 0;
