@@ -91,7 +91,8 @@ class DownloadEngine {
     bool RequestStop();
     bool IsStopRequested() const;
 
-    // The worker side, run on the worker threads.
+    // The worker side, run on the worker threads. WorkerMain ends by taking
+    // itself off runningWorkers, which StartWorkers raised for it.
     void WorkerMain(CThread* record);
     SegmentResult DownloadSegment(CThread& record);
     SegmentResult RetrySegment(CThread& record, SegmentResult first);

@@ -125,11 +125,15 @@ bool DownloadEngine::StartWorkers(bool resume) {
             unstarted.push_back({record->index, record->startPos, record->chunkLength});
             continue;
         }
+        // Counted before the thread exists, so that whoever waits for the
+        // workers never sees 0 while one is about to run.
+        ++runningWorkers;
         std::thread thread;
         if (launchWorker([this, record] { WorkerMain(record); }, thread)) {
             workerThreads.Add(std::move(thread));
             Pause(timings.workerStartStaggerMs);
         } else {
+            --runningWorkers;
             unstarted.push_back({record->index, record->startPos, record->chunkLength});
             stopEvent.Set();
         }
@@ -156,7 +160,6 @@ bool DownloadEngine::IsStopRequested() const {
 }
 
 void DownloadEngine::WorkerMain(CThread* record) {
-    ++runningWorkers;
     Pause(timings.workerEntryPauseMs);
     record->onStarted(record->index);
     SegmentResult result = DownloadSegment(*record);
