@@ -479,6 +479,21 @@ TEST_F(SegmentedDownloadTest, WorkerThatCannotBeCreatedWindsTheRunUp) {
     for (const std::string& range : RangesAsked()) EXPECT_EQ(range, "bytes=0-99999");
 }
 
+TEST_F(SegmentedDownloadTest, DestroyingTheEngineStopsAndJoinsRunningWorkers) {
+    ServeAndPrepare(MakePackage(400000), 2);
+    WriteGate gate(*engine);
+    for (auto& record : engine->segments) gate.Hold(*record);
+    ASSERT_TRUE(engine->StartWorkers(false));
+    ASSERT_TRUE(WaitUntil([&] { return gate.Writers() == 2; }));
+    dialog.engine = nullptr;
+    engine.reset();
+    EXPECT_EQ(Posted(WM_DOWNLOAD_FINISHED).size(), 1u);
+    ResumeState state;
+    EXPECT_EQ(ReadResumeState(scratch.File(kStateFileName), 400000, &state),
+              ResumeReadResult::Readable);
+    EXPECT_EQ(state.segments.size(), 2u);
+}
+
 TEST_F(SegmentedDownloadTest, FailedWriteIsFetchedAgain) {
     std::string body = MakePackage(200000);
     ServeAndPrepare(body, 1);
