@@ -294,6 +294,7 @@ TEST_F(SegmentedDownloadTest, ResumeFetchesOnlyTheMissingRangesAndEndsVerified) 
     EXPECT_EQ(engine->totalWritten.load(), done0 + done1);
     EXPECT_EQ(Posted(WM_DOWNLOAD_PROGRESS).back().wParam,
               static_cast<std::uintptr_t>(done0 + done1));
+    size_t restoredAt = Posted(WM_DOWNLOAD_PROGRESS).size();
     ASSERT_TRUE(engine->OpenTargetFile(PackagePath()));
     ASSERT_TRUE(engine->StartWorkers(true));
     engine->DeleteResumeState();
@@ -302,7 +303,11 @@ TEST_F(SegmentedDownloadTest, ResumeFetchesOnlyTheMissingRangesAndEndsVerified) 
     EXPECT_THAT(RangesAsked(),
                 UnorderedElementsAre("bytes=" + std::to_string(done0) + "-199999",
                                      "bytes=" + std::to_string(200000 + done1) + "-399999"));
-    EXPECT_EQ(Posted(WM_DOWNLOAD_PROGRESS).back().wParam, 400000u);
+    // From the restored total on, every write raises it.
+    auto progress = Posted(WM_DOWNLOAD_PROGRESS);
+    for (size_t i = restoredAt; i < progress.size(); ++i)
+        EXPECT_LT(progress[i - 1].wParam, progress[i].wParam);
+    EXPECT_EQ(progress.back().wParam, 400000u);
     EXPECT_EQ(Posted(WM_DOWNLOAD_FINISHED).back().lParam, ResultComplete);
     EXPECT_FALSE(scratch.Exists(kStateFileName));
     EXPECT_EQ(scratch.Read(kPackageName), body);
@@ -524,6 +529,9 @@ TEST_F(SegmentedDownloadTest, CreateTargetFileFillsWithZeros) {
 TEST_F(SegmentedDownloadTest, FailedPreallocationClosesItsFile) {
     EXPECT_FALSE(engine->CreateTargetFile(PackagePath(), -1));
     EXPECT_FALSE(engine->targetFile.IsOpen());
+    // Windows refuses to delete a file that a handle without delete sharing
+    // holds open: the controller's fresh start deletes the package first.
+    EXPECT_TRUE(TargetFile::Delete(PackagePath()));
     EXPECT_FALSE(engine->CreateTargetFile(scratch.File("missing/setup.exe"), 10));
     EXPECT_FALSE(engine->targetFile.IsOpen());
     EXPECT_FALSE(engine->OpenTargetFile(scratch.File("other.exe")));
