@@ -15,6 +15,11 @@ DownloadEngine::DownloadEngine(EngineDialog& owner, const Timings& pacing,
 }
 
 DownloadEngine::~DownloadEngine() {
+    // The dialog waits for the workers before it destroys the engine, but
+    // not forever: whatever still runs is stopped and joined before the
+    // records, the file and the session it uses go away.
+    RequestStop();
+    workerThreads.JoinAll();
     // The target file closes with its owner; the session must be closed
     // through the table before the library goes, and the library goes with
     // the table's module member, after this body.

@@ -1,0 +1,48 @@
+// A file opened for writing, owned by RAII: the package that the workers fill
+// at their offsets, and the resume state file that stopping workers append to.
+// Sizes and offsets are signed 32-bit like everywhere in the engine, so a
+// package stays below 2 GiB.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace zel {
+
+class TargetFile {
+  public:
+    // How Open treats the file already at the path.
+    enum class OpenMode {
+        CreateAlways,  // truncate or create
+        OpenExisting,  // fail when missing
+        OpenAlways,    // keep what is there, create when missing
+    };
+
+    TargetFile() = default;
+    ~TargetFile() { Close(); }
+    TargetFile(const TargetFile&) = delete;
+    TargetFile& operator=(const TargetFile&) = delete;
+
+    // Opens for writing; other programs may read while it is open. Closes the
+    // file held before, so a handle is never leaked or shadowed.
+    bool Open(const std::string& path, OpenMode mode);
+    bool IsOpen() const { return handle_ != kInvalid; }
+    void Close();
+
+    // Writes count bytes at offset; true only when every byte was written.
+    // Not safe to call from several threads at once for the same file: the
+    // engine serialises its writes under its write lock.
+    bool WriteAt(std::int32_t offset, const void* data, std::int32_t count);
+
+    // Writes count bytes after the current end of the file.
+    bool Append(const void* data, std::int32_t count);
+
+    // Deletes the file at path; a folder there is left alone.
+    static bool Delete(const std::string& path);
+
+  private:
+    static constexpr std::intptr_t kInvalid = -1;
+    std::intptr_t handle_ = kInvalid;  // HANDLE on Windows, descriptor elsewhere
+};
+
+}  // namespace zel

@@ -1,0 +1,57 @@
+#include <windows.h>
+
+#include "engine/target_file.h"
+
+namespace zel {
+
+namespace {
+
+HANDLE AsHandle(std::intptr_t value) {
+    return reinterpret_cast<HANDLE>(value);
+}
+
+bool WriteAll(HANDLE file, const void* data, std::int32_t count) {
+    DWORD written = 0;
+    return WriteFile(file, data, static_cast<DWORD>(count), &written, nullptr) &&
+           written == static_cast<DWORD>(count);
+}
+
+}  // namespace
+
+bool TargetFile::Open(const std::string& path, OpenMode mode) {
+    Close();
+    DWORD disposition = CREATE_ALWAYS;
+    if (mode == OpenMode::OpenExisting) disposition = OPEN_EXISTING;
+    if (mode == OpenMode::OpenAlways) disposition = OPEN_ALWAYS;
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, disposition,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    handle_ = reinterpret_cast<std::intptr_t>(file);
+    return true;
+}
+
+void TargetFile::Close() {
+    if (!IsOpen()) return;
+    CloseHandle(AsHandle(handle_));
+    handle_ = kInvalid;
+}
+
+bool TargetFile::WriteAt(std::int32_t offset, const void* data, std::int32_t count) {
+    if (!IsOpen() || offset < 0 || count < 0) return false;
+    HANDLE file = AsHandle(handle_);
+    if (SetFilePointer(file, offset, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER) return false;
+    return WriteAll(file, data, count);
+}
+
+bool TargetFile::Append(const void* data, std::int32_t count) {
+    if (!IsOpen() || count < 0) return false;
+    HANDLE file = AsHandle(handle_);
+    if (SetFilePointer(file, 0, nullptr, FILE_END) == INVALID_SET_FILE_POINTER) return false;
+    return WriteAll(file, data, count);
+}
+
+bool TargetFile::Delete(const std::string& path) {
+    return DeleteFileA(path.c_str()) != FALSE;
+}
+
+}  // namespace zel

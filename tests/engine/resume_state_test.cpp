@@ -1,0 +1,135 @@
+#include "engine/resume_state.h"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+
+#include "support/scratch_folder.h"
+
+namespace zel {
+
+namespace {
+
+std::vector<std::pair<int, int>> AsPairs(const std::vector<SegmentRange>& ranges) {
+    std::vector<std::pair<int, int>> pairs;
+    for (const auto& r : ranges) pairs.emplace_back(r.start, r.length);
+    return pairs;
+}
+
+using Pairs = std::vector<std::pair<int, int>>;
+
+}  // namespace
+
+TEST(SplitIntoSegmentsTest, LastSegmentTakesTheRemainder) {
+    EXPECT_EQ(AsPairs(SplitIntoSegments(10, 3)), (Pairs{{0, 3}, {3, 3}, {6, 4}}));
+    EXPECT_EQ(AsPairs(SplitIntoSegments(9, 2)), (Pairs{{0, 4}, {4, 5}}));
+    // Fewer bytes than segments: the leading ones are empty.
+    EXPECT_EQ(AsPairs(SplitIntoSegments(2, 3)), (Pairs{{0, 0}, {0, 0}, {0, 2}}));
+}
+
+TEST(SplitIntoSegmentsTest, ZeroCountUsesTheDefaultTwo) {
+    EXPECT_EQ(AsPairs(SplitIntoSegments(10, 0)), (Pairs{{0, 5}, {5, 5}}));
+}
+
+TEST(SplitIntoSegmentsTest, LargestPackageDoesNotOverflow) {
+    auto ranges = SplitIntoSegments(std::numeric_limits<std::int32_t>::max(), 255);
+    ASSERT_EQ(ranges.size(), 255u);
+    std::int64_t end = std::int64_t{ranges.back().start} + ranges.back().length;
+    EXPECT_EQ(end, std::numeric_limits<std::int32_t>::max());
+}
+
+TEST(ResumeStateWriterTest, SectionHeadersCarryAtLeastTwoDigits) {
+    EXPECT_EQ(FormatSegmentState(7, 1, 2).substr(0, 13), "[Thread 07]\r\n");
+    EXPECT_EQ(FormatSegmentState(12, 1, 2).substr(0, 13), "[Thread 12]\r\n");
+    EXPECT_EQ(FormatSegmentState(100, 1, 2).substr(0, 14), "[Thread 100]\r\n");
+}
+
+TEST(ResumeStateWriterTest, WritesTheTwelveLinesOfAPausedDownload) {
+    test::ScratchFolder scratch;
+    std::string path = scratch.File("zelv3chunks.txt");
+    ASSERT_TRUE(AppendSegmentStateTo(path, 0, 123456, 376544));
+    ASSERT_TRUE(AppendSegmentStateTo(path, 1, 654321, 345679));
+    ASSERT_TRUE(AppendGlobalStateTo(path, 277777, "DA39A3EE5E6B4B0D3255BFEF95601890AFD80709"));
+    EXPECT_EQ(scratch.Read("zelv3chunks.txt"),
+              "[Thread 00]\r\nStartPos=123456\r\nChunkLength=376544\r\n\r\n"
+              "[Thread 01]\r\nStartPos=654321\r\nChunkLength=345679\r\n\r\n"
+              "[Global]\r\nTotalDownloaded=277777\r\n"
+              "SetupHash=DA39A3EE5E6B4B0D3255BFEF95601890AFD80709\r\n\r\n");
+}
+
+TEST(ResumeStateWriterTest, GlobalSectionNeedsAnExistingFile) {
+    test::ScratchFolder scratch;
+    std::string path = scratch.File("zelv3chunks.txt");
+    EXPECT_FALSE(AppendGlobalStateTo(path, 1, "H"));
+    EXPECT_FALSE(scratch.Exists("zelv3chunks.txt"));
+    EXPECT_FALSE(AppendSegmentStateTo(scratch.File("no-such-folder/x.txt"), 0, 0, 1));
+}
+
+TEST(ParseProfileIntTest, ReadsLikeAtoi) {
+    EXPECT_EQ(ParseProfileInt("42"), 42);
+    EXPECT_EQ(ParseProfileInt("  -12abc"), -12);
+    EXPECT_EQ(ParseProfileInt("+7"), 7);
+    EXPECT_EQ(ParseProfileInt("abc"), 0);
+    EXPECT_EQ(ParseProfileInt(""), 0);
+    EXPECT_EQ(ParseProfileInt("- 5"), 0);
+    EXPECT_EQ(ParseProfileInt("99999999999"), std::numeric_limits<std::int32_t>::max());
+    EXPECT_EQ(ParseProfileInt("-99999999999"), std::numeric_limits<std::int32_t>::min());
+}
+
+TEST(ResumeStateReaderTest, IgnoresNamesInTheWrongCaseOrWithoutTheSpace) {
+    test::ScratchFolder scratch;
+    scratch.Write("s.txt",
+                  "[thread 00]\r\nStartPos=1\r\nChunkLength=1\r\n\r\n"
+                  "[Threads]\r\nStartPos=2\r\nChunkLength=1\r\n\r\n"
+                  "[GLOBAL]\r\nTotalDownloaded=3\r\n\r\n"
+                  "[Thread 05]\r\nStartPos=4\r\nChunkLength=1\r\n\r\n");
+    ResumeState state;
+    ASSERT_EQ(ReadResumeState(scratch.File("s.txt"), 100, &state), ResumeReadResult::Readable);
+    EXPECT_EQ(AsPairs(state.segments), (Pairs{{4, 1}}));
+    EXPECT_FALSE(state.hasGlobal);
+}
+
+TEST(ResumeStateReaderTest, ValuesReadAsAtoiReadsThem) {
+    test::ScratchFolder scratch;
+    scratch.Write("s.txt", "[Thread 00]\r\nStartPos=abc\r\nChunkLength=12kb\r\n\r\n");
+    ResumeState state;
+    ASSERT_EQ(ReadResumeState(scratch.File("s.txt"), 100, &state), ResumeReadResult::Readable);
+    EXPECT_EQ(AsPairs(state.segments), (Pairs{{0, 12}}));
+}
+
+TEST(ResumeStateReaderTest, NoFileOrNoSectionsReadsNothing) {
+    test::ScratchFolder scratch;
+    ResumeState state;
+    EXPECT_EQ(ReadResumeState(scratch.File("none.txt"), 100, &state), ResumeReadResult::NoSections);
+    scratch.Write("s.txt", "StartPos=1\r\n");
+    EXPECT_EQ(ReadResumeState(scratch.File("s.txt"), 100, &state), ResumeReadResult::NoSections);
+}
+
+// A resume file is input from disk: any section that points outside the
+// package would make the workers write outside it.
+TEST(ResumeStateReaderTest, RangeOutsideThePackageMakesTheFileUnusable) {
+    const char* bad[] = {
+        "[Thread 00]\r\nStartPos=-1\r\nChunkLength=10\r\n",
+        "[Thread 00]\r\nStartPos=0\r\nChunkLength=0\r\n",
+        "[Thread 00]\r\nStartPos=0\r\nChunkLength=-5\r\n",
+        "[Thread 00]\r\nStartPos=2147483000\r\nChunkLength=2147483000\r\n",
+        "[Thread 00]\r\nStartPos=90\r\nChunkLength=11\r\n",
+        "[Thread 00]\r\nStartPos=0\r\n",
+        "[Thread 00]\r\nStartPos=0\r\nChunkLength=1\r\n[Global]\r\nTotalDownloaded=-1\r\n",
+        "[Thread 00]\r\nStartPos=0\r\nChunkLength=1\r\n[Global]\r\nTotalDownloaded=101\r\n",
+    };
+    test::ScratchFolder scratch;
+    for (const char* text : bad) {
+        scratch.Write("s.txt", text);
+        ResumeState state;
+        EXPECT_EQ(ReadResumeState(scratch.File("s.txt"), 100, &state), ResumeReadResult::Unusable)
+            << text;
+    }
+    scratch.Write("s.txt",
+                  "[Thread 00]\r\nStartPos=90\r\nChunkLength=10\r\n"
+                  "[Global]\r\nTotalDownloaded=100\r\n");
+    ResumeState state;
+    EXPECT_EQ(ReadResumeState(scratch.File("s.txt"), 100, &state), ResumeReadResult::Readable);
+}
+
+}  // namespace zel

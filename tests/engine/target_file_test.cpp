@@ -1,0 +1,43 @@
+#include "engine/target_file.h"
+
+#include <gtest/gtest.h>
+
+#include "support/scratch_folder.h"
+
+namespace zel {
+
+TEST(TargetFileTest, WritesAtOffsetsWithoutDisturbingOtherBytes) {
+    test::ScratchFolder scratch;
+    TargetFile file;
+    EXPECT_FALSE(file.WriteAt(0, "x", 1));
+    ASSERT_TRUE(file.Open(scratch.File("p.bin"), TargetFile::OpenMode::CreateAlways));
+    ASSERT_TRUE(file.WriteAt(0, "..........", 10));
+    ASSERT_TRUE(file.WriteAt(6, "XYZ", 3));
+    ASSERT_TRUE(file.WriteAt(0, "A", 1));
+    EXPECT_FALSE(file.WriteAt(-1, "x", 1));
+    file.Close();
+    EXPECT_EQ(scratch.Read("p.bin"), "A.....XYZ.");
+}
+
+TEST(TargetFileTest, OpenModesTreatAnExistingFileAsAsked) {
+    test::ScratchFolder scratch;
+    std::string path = scratch.File("f.txt");
+    TargetFile file;
+    EXPECT_FALSE(file.Open(path, TargetFile::OpenMode::OpenExisting));
+    EXPECT_FALSE(file.IsOpen());
+
+    ASSERT_TRUE(file.Open(path, TargetFile::OpenMode::OpenAlways));
+    ASSERT_TRUE(file.Append("one", 3));
+    ASSERT_TRUE(file.Open(path, TargetFile::OpenMode::OpenExisting));  // closes the first
+    ASSERT_TRUE(file.Append("two", 3));
+    file.Close();
+    EXPECT_EQ(scratch.Read("f.txt"), "onetwo");
+
+    ASSERT_TRUE(file.Open(path, TargetFile::OpenMode::CreateAlways));
+    file.Close();
+    EXPECT_EQ(scratch.Read("f.txt"), "");
+    EXPECT_TRUE(TargetFile::Delete(path));
+    EXPECT_FALSE(scratch.Exists("f.txt"));
+}
+
+}  // namespace zel
