@@ -1,9 +1,16 @@
-// One download of one URL into one file, the way the program fetches its
-// package: preallocation, the split, one worker per segment, pwrite at the
-// offsets. No pacing, so the figure is the engine's own speed.
-// scripts/bench-download runs it under /usr/bin/time beside curl and aria2c.
-//
-//   download_bench URL OUTPUT SEGMENTS
+// Downloads one file with the real download engine, as a fresh download
+// does it: the package file made at full size, the split into segments, one
+// worker per segment, and the wait for the finished message; but with every
+// pause of the real pacing zeroed, so that what is timed is the engine.
+//   download_bench URL SEGMENTS DESTINATION [SHA1]
+// Prints one line of figures for the download (before any check):
+//   seconds=S create_seconds=C cpu_seconds=U max_rss_kib=M bytes=B
+// then checks the file's size against the server's and, given a digest,
+// the file's SHA-1 (not timed). Exit code 0 only when every check passed.
+#include <sys/resource.h>
+
+#include <atomic>
+#include <cctype>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -12,12 +19,16 @@
 #include <string>
 
 #include "engine/download_engine.h"
-#include "engine/resume_state.h"
+#include "engine/file_digest.h"
+#include "engine/timings.h"
 
 namespace {
 
-// Takes the engine's messages as the dialog would, doing as little as it can.
-class BenchDialog : public zel::EngineDialog {
+using Clock = std::chrono::steady_clock;
+
+// The dialog's side reduced to what a run needs: the finished message, and
+// the progress total kept as the real dialog keeps it for its progress bar.
+class FinishWaiter : public zel::EngineDialog {
   public:
     void SetStatusText(const std::string&) override {}
     void EnablePauseButton(bool) override {}
@@ -27,64 +38,151 @@ class BenchDialog : public zel::EngineDialog {
         return zel::kIdOk;
     }
     void PostDialogMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) override {
+        if (message == zel::WM_DOWNLOAD_PROGRESS) {
+            progress_.store(static_cast<std::int32_t>(wParam), std::memory_order_relaxed);
+            return;
+        }
         if (message != zel::WM_DOWNLOAD_FINISHED) return;
         std::lock_guard<std::mutex> lock(mutex_);
+        failedWorkers_ = static_cast<int>(wParam);
+        lastResult_ = static_cast<int>(lParam);
         finished_ = true;
-        failed_ = wParam;
-        result_ = lParam;
         changed_.notify_all();
     }
-    std::intptr_t WaitForFinished() {
+
+    void WaitForFinish(int& failedWorkers, int& lastResult) {
         std::unique_lock<std::mutex> lock(mutex_);
         changed_.wait(lock, [this] { return finished_; });
-        return failed_ == 0 ? result_ : zel::ResultFailed;
+        failedWorkers = failedWorkers_;
+        lastResult = lastResult_;
     }
+    std::int32_t Progress() const { return progress_.load(); }
 
   private:
     std::mutex mutex_;
     std::condition_variable changed_;
     bool finished_ = false;
-    std::uintptr_t failed_ = 0;
-    std::intptr_t result_ = 0;
+    int failedWorkers_ = 0;
+    int lastResult_ = 0;
+    std::atomic<std::int32_t> progress_{0};
 };
+
+// The real pacing with every pause gone, the write pause included; the
+// request time-outs stay as the program has them.
+zel::Timings NoPauses() {
+    zel::Timings pacing = zel::Timings::Instant();
+    pacing.requestTimeoutMs = zel::Timings().requestTimeoutMs;
+    return pacing;
+}
+
+double CpuSeconds(const rusage& usage) {
+    return usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 + usage.ru_stime.tv_sec +
+           usage.ru_stime.tv_usec / 1e6;
+}
+
+long long FileSize(const std::string& path) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) return -1;
+    std::fseek(file, 0, SEEK_END);
+    const long long size = std::ftell(file);
+    std::fclose(file);
+    return size;
+}
+
+bool SameDigest(std::string a, std::string b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (std::toupper(static_cast<unsigned char>(a[i])) !=
+            std::toupper(static_cast<unsigned char>(b[i])))
+            return false;
+    }
+    return true;
+}
+
+// The split of a fresh download: every segment S / N bytes, the last one
+// also taking the remainder.
+void AddSplit(zel::DownloadEngine& engine, std::int32_t size, int count) {
+    const std::int32_t piece = size / count;
+    for (int i = 0; i < count; ++i) {
+        const std::int32_t length = i == count - 1 ? size - (count - 1) * piece : piece;
+        engine.AddSegment(static_cast<std::uint8_t>(i), i * piece, length);
+    }
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 4) {
-        std::fprintf(stderr, "usage: %s URL OUTPUT SEGMENTS\n", argv[0]);
+    if (argc < 4) {
+        std::fprintf(stderr, "usage: %s URL SEGMENTS DESTINATION [SHA1]\n", argv[0]);
         return 2;
     }
-    std::string url = argv[1];
-    std::string output = argv[2];
-    unsigned segments = static_cast<unsigned>(std::atoi(argv[3]));
+    const std::string url = argv[1];
+    const int count = std::atoi(argv[2]);
+    const std::string destination = argv[3];
+    const std::string expectedDigest = argc > 4 ? argv[4] : "";
+    if (count < 1 || count > 255) {
+        std::fprintf(stderr, "segments: 1 to 255\n");
+        return 2;
+    }
 
-    zel::Timings pacing = zel::Timings::Instant();
-    pacing.writePauseMs = 0;
-    pacing.requestTimeoutMs = 10000;
-    BenchDialog dialog;
-    zel::DownloadEngine engine(dialog, pacing);
+    FinishWaiter dialog;
+    zel::DownloadEngine engine(dialog, NoPauses());
     engine.notifyWindow = &dialog;
-    if (!engine.OpenInternetSession()) return 1;
-
-    auto started = std::chrono::steady_clock::now();
-    std::int32_t size = engine.QueryRemoteSize(url);
+    if (!engine.OpenInternetSession()) {
+        std::fprintf(stderr, "no internet session\n");
+        return 1;
+    }
+    const std::int32_t size = engine.QueryRemoteSize(url);
     if (size < 0) {
         std::fprintf(stderr, "no size for %s\n", url.c_str());
         return 1;
     }
     engine.manifest.setupUrl = url;
     engine.manifest.totalSize = size;
-    if (!engine.CreateTargetFile(output, size)) return 1;
-    std::uint8_t index = 0;
-    for (const zel::SegmentRange& range : zel::SplitIntoSegments(size, segments))
-        engine.AddSegment(index++, range.start, range.length);
-    engine.StartWorkers(false);
-    std::intptr_t result = dialog.WaitForFinished();
-    while (engine.runningWorkers.load() != 0) std::this_thread::yield();
-    double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    std::printf("%d bytes in %.3f s: %.1f MB/s, result %d\n", static_cast<int>(size), seconds,
-                size / seconds / 1e6, static_cast<int>(result));
-    return result == zel::ResultComplete ? 0 : 1;
+    engine.manifest.threadCount = static_cast<std::uint8_t>(count);
+
+    const Clock::time_point start = Clock::now();
+    if (!engine.CreateTargetFile(destination, size)) {
+        std::fprintf(stderr, "cannot create %s\n", destination.c_str());
+        return 1;
+    }
+    const Clock::time_point created = Clock::now();
+    AddSplit(engine, size, count);
+    if (!engine.StartWorkers(false)) std::fprintf(stderr, "not every worker started\n");
+    int failedWorkers = 0;
+    int lastResult = 0;
+    dialog.WaitForFinish(failedWorkers, lastResult);
+    const Clock::time_point end = Clock::now();
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+
+    const double seconds = std::chrono::duration<double>(end - start).count();
+    const double createSeconds = std::chrono::duration<double>(created - start).count();
+    std::printf("seconds=%.4f create_seconds=%.4f cpu_seconds=%.4f max_rss_kib=%ld bytes=%d\n",
+                seconds, createSeconds, CpuSeconds(usage), usage.ru_maxrss, static_cast<int>(size));
+    std::fflush(stdout);
+    engine.ClearSegments();
+
+    bool ok = true;
+    if (failedWorkers != 0 || lastResult != zel::ResultComplete) {
+        std::fprintf(stderr, "run ended with %d failed workers, last result %d\n", failedWorkers,
+                     lastResult);
+        ok = false;
+    }
+    if (dialog.Progress() != size) {
+        std::fprintf(stderr, "progress reached %d of %d bytes\n", dialog.Progress(), size);
+        ok = false;
+    }
+    if (FileSize(destination) != size) {
+        std::fprintf(stderr, "file holds %lld bytes, server has %d\n", FileSize(destination), size);
+        ok = false;
+    }
+    if (!expectedDigest.empty()) {
+        const std::string digest = zel::ComputeFileDigest(destination);
+        if (!SameDigest(digest, expectedDigest)) {
+            std::fprintf(stderr, "SHA-1 %s, expected %s\n", digest.c_str(), expectedDigest.c_str());
+            ok = false;
+        }
+    }
+    return ok ? 0 : 1;
 }

@@ -1,6 +1,9 @@
 // One HTTP exchange over libcurl, driven by the caller: Send returns once
 // the final answer's status line and headers are in, and Read pulls the body
-// piece by piece (a paused write callback keeps curl from running ahead).
+// piece by piece. Body bytes go straight into the reader's buffer; what does
+// not fit waits in a spill of at most one of curl's pieces, and while it
+// waits a paused write callback keeps curl from running ahead, so a transfer
+// holds no more body bytes than that one piece beyond the reader's buffer.
 // The native internet adapters build their request handles on it.
 #pragma once
 
@@ -49,7 +52,11 @@ class CurlTransfer {
     // bytes) is there, waits briefly for the socket; false on silence longer
     // than the allowance.
     bool Pump(unsigned silenceAllowanceMs, bool wantBody);
-    std::size_t PendingSize() const { return pending_.size() - pendingStart_; }
+    // Copies body bytes into the reader's buffer; the rest goes to the spill.
+    void TakeBody(const char* data, std::size_t size);
+    // Moves spilled bytes into the reader's buffer, as many as fit.
+    void DrainSpill();
+    std::size_t SpillSize() const { return spill_.size() - spillStart_; }
 
     void* easy_ = nullptr;   // CURL*
     void* multi_ = nullptr;  // CURLM*
@@ -62,8 +69,12 @@ class CurlTransfer {
     int curlResult_ = 0;
     bool paused_ = false;
     std::vector<std::pair<std::string, std::string>> headers_;
-    std::string pending_;
-    std::size_t pendingStart_ = 0;
+    // The reader's buffer while a Read runs, else null.
+    char* target_ = nullptr;
+    std::size_t targetSize_ = 0;
+    std::size_t targetFilled_ = 0;
+    std::string spill_;  // the part of one curl piece that did not fit
+    std::size_t spillStart_ = 0;
     Clock::time_point lastActivity_;
 };
 

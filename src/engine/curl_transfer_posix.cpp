@@ -11,8 +11,6 @@ namespace zel {
 
 namespace {
 
-// Body bytes kept ahead of the reader before curl is paused.
-constexpr std::size_t kMaxPending = 256 * 1024;
 constexpr int kPollSliceMs = 50;
 
 CURL* AsEasy(void* p) {
@@ -132,34 +130,68 @@ bool CurlTransfer::Read(char* buffer, std::size_t size, std::size_t& count, std:
         error = inet::kErrorInternetIncorrectHandleState;
         return false;
     }
+    target_ = buffer;
+    targetSize_ = size;
+    targetFilled_ = 0;
     // Like a socket's receive time-out, silence counts from the moment the
     // reader starts waiting.
     lastActivity_ = Clock::now();
-    while (PendingSize() == 0) {
-        if (finished_) {
-            if (curlResult_ == CURLE_OK || curlResult_ == CURLE_PARTIAL_FILE) return true;
-            error = InternetErrorOf(static_cast<CURLcode>(curlResult_));
-            return false;
-        }
+    bool ok = true;
+    // Returns with what one round of curl delivered: under load that fills
+    // the buffer, and a slow peer's bytes are handed on without waiting for
+    // more.
+    for (;;) {
+        DrainSpill();  // earlier bytes first; what stays spilled means the buffer is full
+        if (targetFilled_ == size || finished_) break;
         if (paused_) {
             paused_ = false;
-            lastActivity_ = Clock::now();
-            curl_easy_pause(AsEasy(easy_), CURLPAUSE_CONT);
+            curl_easy_pause(AsEasy(easy_), CURLPAUSE_CONT);  // may hand over the held piece
             continue;
         }
+        if (targetFilled_ > 0) {
+            // One more round without waiting, for bytes already in the socket.
+            int running = 0;
+            curl_multi_perform(AsMulti(multi_), &running);
+            break;
+        }
         if (!Pump(request_.receiveTimeoutMs, true)) {
+            ok = false;
             error = inet::kErrorInternetTimeout;
-            return false;
+            break;
         }
     }
-    count = std::min(size, PendingSize());
-    std::memcpy(buffer, pending_.data() + pendingStart_, count);
-    pendingStart_ += count;
-    if (pendingStart_ == pending_.size()) {
-        pending_.clear();
-        pendingStart_ = 0;
+    count = targetFilled_;
+    target_ = nullptr;
+    targetSize_ = 0;
+    targetFilled_ = 0;
+    if (count > 0) return true;
+    if (!ok) return false;
+    if (finished_ && curlResult_ != CURLE_OK && curlResult_ != CURLE_PARTIAL_FILE) {
+        error = InternetErrorOf(static_cast<CURLcode>(curlResult_));
+        return false;
     }
     return true;
+}
+
+void CurlTransfer::DrainSpill() {
+    std::size_t take = std::min(SpillSize(), targetSize_ - targetFilled_);
+    if (take == 0) return;
+    std::memcpy(target_ + targetFilled_, spill_.data() + spillStart_, take);
+    targetFilled_ += take;
+    spillStart_ += take;
+    if (spillStart_ == spill_.size()) {
+        spill_.clear();  // keeps its capacity: one piece, for the whole transfer
+        spillStart_ = 0;
+    }
+}
+
+void CurlTransfer::TakeBody(const char* data, std::size_t size) {
+    std::size_t take = target_ ? std::min(size, targetSize_ - targetFilled_) : 0;
+    if (take > 0) {
+        std::memcpy(target_ + targetFilled_, data, take);
+        targetFilled_ += take;
+    }
+    if (take < size) spill_.append(data + take, size - take);
 }
 
 bool CurlTransfer::Pump(unsigned silenceAllowanceMs, bool wantBody) {
@@ -173,7 +205,7 @@ bool CurlTransfer::Pump(unsigned silenceAllowanceMs, bool wantBody) {
             curlResult_ = message->data.result;
         }
     }
-    bool ready = finished_ || paused_ || (wantBody ? PendingSize() > 0 : headersDone_);
+    bool ready = finished_ || paused_ || (wantBody ? targetFilled_ > 0 : headersDone_);
     if (ready) return true;
     curl_multi_poll(multi, nullptr, 0, kPollSliceMs, nullptr);
     auto silent =
@@ -214,11 +246,13 @@ std::size_t CurlTransfer::OnBody(char* data, std::size_t size, std::size_t count
     auto* transfer = static_cast<CurlTransfer*>(self);
     transfer->lastActivity_ = Clock::now();
     transfer->headersDone_ = true;
-    if (transfer->PendingSize() >= kMaxPending) {
+    if (transfer->SpillSize() > 0) {
+        // Bytes must keep their order: these wait inside curl until the
+        // spill is read.
         transfer->paused_ = true;
         return CURL_WRITEFUNC_PAUSE;  // curl hands the same bytes again after unpausing
     }
-    transfer->pending_.append(data, size * count);
+    transfer->TakeBody(data, size * count);
     return size * count;
 }
 
