@@ -1,0 +1,8 @@
+// Resource ids shared by the resource scripts and the C++ code.
+#pragma once
+
+// String table.
+#define IDS_APP_TITLE 57344             // caption of every message box, tip of the icon
+#define IDS_INTERNET_SESSION_ERROR 1197 // "%1" stands for the system's error text
+#define IDS_BUILD_FOR 1203              // registry marker ZELBUILDFOR
+#define IDS_CAMPAIGN 1205               // registry marker ZEL3CAM
