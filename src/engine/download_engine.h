@@ -10,14 +10,17 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/engine_dialog.h"
 #include "engine/manual_reset_event.h"
 #include "engine/segment.h"
 #include "engine/setup_manifest.h"
+#include "engine/target_file.h"
 #include "engine/timings.h"
 #include "engine/wininet_api.h"
+#include "engine/worker_threads.h"
 
 namespace zel {
 
@@ -70,9 +73,52 @@ class DownloadEngine {
     void PostToNotifyWindow(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) const;
 
     // --- Segmented download, resume file, verification --------------------
-    // (CreateTargetFile, OpenTargetFile, AddSegment, ClearSegments,
-    //  StartWorkers, RequestStop, the worker and its hooks, the resume file
-    //  writer and reader are declared here by the segmented download.)
+    // Creates the package file at path and fills it with size zeros; it stays
+    // open for the workers. A failed fill closes it again.
+    bool CreateTargetFile(const std::string& path, std::int32_t size);
+    // Opens the existing package file of a resumed download.
+    bool OpenTargetFile(const std::string& path);
+    // Appends a segment record fetching [start, start + length) of the
+    // manifest's current setupUrl.
+    void AddSegment(std::uint8_t index, std::int32_t start, std::int32_t length);
+    // Deletes the records; called once the run's finished message arrived.
+    void ClearSegments();
+    // Starts one worker per record; false when a thread could not be made
+    // (the run is then wound up: the started workers stop, every range that
+    // got no worker goes to the resume file, the finished message follows).
+    bool StartWorkers(bool resume);
+    // Signals every worker to stop; false when a stop was already signalled.
+    bool RequestStop();
+    bool IsStopRequested() const;
+
+    // The worker side, run on the worker threads.
+    void WorkerMain(CThread* record);
+    SegmentResult DownloadSegment(CThread& record);
+    SegmentResult RetrySegment(CThread& record, SegmentResult first);
+    void OnWorkerStarted(std::uint8_t index);
+    void OnWorkerFinished(std::uint8_t index, SegmentResult result, std::int32_t nextStart,
+                          std::int32_t remaining);
+    void OnWorkerError(std::uint8_t index, const std::string& text);
+    bool WriteSegmentData(std::uint8_t index, std::int32_t offset, const char* buffer,
+                          std::int32_t count, std::int32_t* written);
+
+    // The resume file, installFolder + kStateFileName.
+    std::string StateFilePath() const { return installFolder + kStateFileName; }
+    bool AppendSegmentState(std::uint8_t index, std::int32_t start, std::int32_t length);
+    bool AppendGlobalState();
+    // Reads the resume file back into segment records; true when it held at
+    // least one segment. A file that points outside the package is deleted
+    // and reads as nothing.
+    bool LoadResumeState();
+    void DeleteResumeState();
+    // True when the package file's digest is the manifest's setupHash.
+    bool VerifyDownloadedFile();
+
+    // Starts one worker thread running body; false when the system could
+    // not create it. Tests put a failing one in place of the default.
+    using WorkerLauncher = std::function<bool(std::function<void()> body, std::thread& thread)>;
+    static bool LaunchWorkerThread(std::function<void()> body, std::thread& thread);
+    WorkerLauncher launchWorker = LaunchWorkerThread;
 
     // --- State ----------------------------------------------------------
     std::atomic<std::int32_t> userCommand{CommandNone};  // written by the UI, read by workers
@@ -87,8 +133,7 @@ class DownloadEngine {
     WinInetApi internetApi;  // bound once in the constructor, read-only afterwards
     std::atomic<InternetHandle> internetSession{nullptr};
 
-    // targetFile: the package file being written (owned by the segmented
-    // download's file type) goes here.
+    TargetFile targetFile;  // the package being written: workers under writeLock
 
     std::string installFolder;  // ends with a backslash
     std::atomic<std::int32_t> totalWritten{0};
@@ -102,6 +147,21 @@ class DownloadEngine {
     std::mutex writeLock;   // writes to targetFile, totalWritten, progress messages
     std::mutex startLock;   // staggers the workers' start
     std::mutex finishLock;  // the end of the workers
+
+  private:
+    // Reads count bytes of the answer and throws them away: a server that
+    // ignores Range sends the package from its first byte.
+    SegmentResult SkipLeadingBytes(InternetHandle request, std::int32_t count, char* buffer,
+                                   std::int32_t bufferSize);
+    // True when the answer may be written at the record's offset.
+    bool AnswerFitsRange(InternetHandle request, std::int32_t status, const CThread& record);
+
+    // Set while a resumed run is going: the old resume file was deleted when
+    // it started, so a file there now holds sections of this very run.
+    bool resumeFileTaken = false;  // under finishLock
+    // Controller thread and destructor only; declared last so that its
+    // threads are joined before any other member goes away.
+    WorkerThreads workerThreads;
 };
 
 }  // namespace zel

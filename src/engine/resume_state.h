@@ -10,8 +10,6 @@
 
 namespace zel {
 
-inline constexpr const char* kStateFileName = "zelv3chunks.txt";
-
 // The most segments one download can have: their numbers are 8-bit.
 inline constexpr int kMaxSegments = 255;
 

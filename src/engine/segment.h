@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace zel {
@@ -21,8 +22,24 @@ struct CThread {
     std::int32_t startPos = 0;     // offset of the first byte still to fetch
     std::int32_t chunkLength = 0;  // bytes still to fetch
     std::string url;               // the package URL when the record was made
+
+    // Bound to the engine's hooks when the record is made; a test may put its
+    // own in their place (a write that fails on the Nth call, say).
+    std::function<void(std::uint8_t index)> onStarted;
+    std::function<void(std::uint8_t index, SegmentResult result, std::int32_t nextStart,
+                       std::int32_t remaining)>
+        onFinished;
+    std::function<void(std::uint8_t index, const std::string& text)> onError;
+    std::function<bool(std::uint8_t index, std::int32_t offset, const char* buffer,
+                       std::int32_t count, std::int32_t* written)>
+        writeAt;
+
     DownloadEngine* engine = nullptr;
     std::int32_t received = 0;  // bytes of the current attempt on disk
+
+    // The range still missing is [startPos + received, startPos + chunkLength).
+    std::int32_t NextStart() const { return startPos + received; }
+    std::int32_t Remaining() const { return chunkLength - received; }
 };
 
 }  // namespace zel

@@ -37,6 +37,9 @@ class TargetFile {
     // Writes count bytes after the current end of the file.
     bool Append(const void* data, std::int32_t count);
 
+    // Deletes the file at path; a folder there is left alone.
+    static bool Delete(const std::string& path);
+
   private:
     static constexpr std::intptr_t kInvalid = -1;
     std::intptr_t handle_ = kInvalid;  // HANDLE on Windows, descriptor elsewhere

@@ -54,4 +54,8 @@ bool TargetFile::Append(const void* data, std::int32_t count) {
     return WriteFully(fd, static_cast<const char*>(data), count, 0, false);
 }
 
+bool TargetFile::Delete(const std::string& path) {
+    return ::unlink(path.c_str()) == 0;
+}
+
 }  // namespace zel

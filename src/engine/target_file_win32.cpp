@@ -50,4 +50,8 @@ bool TargetFile::Append(const void* data, std::int32_t count) {
     return WriteAll(file, data, count);
 }
 
+bool TargetFile::Delete(const std::string& path) {
+    return DeleteFileA(path.c_str()) != FALSE;
+}
+
 }  // namespace zel

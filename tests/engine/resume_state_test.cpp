@@ -49,11 +49,11 @@ TEST(ResumeStateWriterTest, SectionHeadersCarryAtLeastTwoDigits) {
 
 TEST(ResumeStateWriterTest, WritesTheTwelveLinesOfAPausedDownload) {
     test::ScratchFolder scratch;
-    std::string path = scratch.File(kStateFileName);
+    std::string path = scratch.File("zelv3chunks.txt");
     ASSERT_TRUE(AppendSegmentStateTo(path, 0, 123456, 376544));
     ASSERT_TRUE(AppendSegmentStateTo(path, 1, 654321, 345679));
     ASSERT_TRUE(AppendGlobalStateTo(path, 277777, "DA39A3EE5E6B4B0D3255BFEF95601890AFD80709"));
-    EXPECT_EQ(scratch.Read(kStateFileName),
+    EXPECT_EQ(scratch.Read("zelv3chunks.txt"),
               "[Thread 00]\r\nStartPos=123456\r\nChunkLength=376544\r\n\r\n"
               "[Thread 01]\r\nStartPos=654321\r\nChunkLength=345679\r\n\r\n"
               "[Global]\r\nTotalDownloaded=277777\r\n"
@@ -62,9 +62,9 @@ TEST(ResumeStateWriterTest, WritesTheTwelveLinesOfAPausedDownload) {
 
 TEST(ResumeStateWriterTest, GlobalSectionNeedsAnExistingFile) {
     test::ScratchFolder scratch;
-    std::string path = scratch.File(kStateFileName);
+    std::string path = scratch.File("zelv3chunks.txt");
     EXPECT_FALSE(AppendGlobalStateTo(path, 1, "H"));
-    EXPECT_FALSE(scratch.Exists(kStateFileName));
+    EXPECT_FALSE(scratch.Exists("zelv3chunks.txt"));
     EXPECT_FALSE(AppendSegmentStateTo(scratch.File("no-such-folder/x.txt"), 0, 0, 1));
 }
 

@@ -1,0 +1,338 @@
+// The segmented download: the package file, the segment records, and the
+// worker threads that fetch one byte range each and write it at its offset.
+#include <chrono>
+#include <cstdio>
+#include <system_error>
+#include <vector>
+
+#include "engine/content_range.h"
+#include "engine/download_engine.h"
+#include "engine/internet_access.h"
+#include "sys/install_folder.h"
+
+namespace zel {
+
+namespace {
+
+constexpr std::int32_t kReadBufferSize = 32768;
+constexpr std::int32_t kZeroFillPiece = 262144;
+
+void Pause(unsigned milliseconds) {
+    if (milliseconds > 0) std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+std::string FormatRangeText(const char* format, std::int32_t count, const CThread& record) {
+    char text[160];
+    std::snprintf(text, sizeof(text), format, static_cast<int>(count),
+                  static_cast<int>(record.startPos),
+                  static_cast<int>(record.startPos + record.chunkLength));
+    return text;
+}
+
+std::string FormatRangeHeader(const CThread& record) {
+    char text[64];
+    std::snprintf(text, sizeof(text), "Range: bytes=%d-%d", static_cast<int>(record.startPos),
+                  static_cast<int>(record.startPos + record.chunkLength - 1));
+    return text;
+}
+
+bool EndsInFailure(SegmentResult result) {
+    return result == ResultFailed || result == ResultTransportError;
+}
+
+}  // namespace
+
+bool DownloadEngine::CreateTargetFile(const std::string& path, std::int32_t size) {
+    if (!targetFile.Open(path, TargetFile::OpenMode::CreateAlways)) return false;
+    std::vector<char> zeros(static_cast<size_t>(kZeroFillPiece), '\0');
+    std::int32_t written = 0;
+    bool ok = size >= 0;
+    while (ok && written < size) {
+        std::int32_t piece = std::min(kZeroFillPiece, size - written);
+        ok = targetFile.WriteAt(written, zeros.data(), piece);
+        if (ok) written += piece;
+    }
+    // A half-filled file must not stay open: the next create or open of the
+    // same path would meet this handle.
+    if (!ok) targetFile.Close();
+    return ok;
+}
+
+bool DownloadEngine::OpenTargetFile(const std::string& path) {
+    return targetFile.Open(path, TargetFile::OpenMode::OpenExisting);
+}
+
+void DownloadEngine::AddSegment(std::uint8_t index, std::int32_t start, std::int32_t length) {
+    auto record = std::make_unique<CThread>();
+    record->index = index;
+    record->startPos = start;
+    record->chunkLength = length;
+    record->url = manifest.setupUrl;
+    record->onStarted = [this](std::uint8_t i) { OnWorkerStarted(i); };
+    record->onFinished = [this](std::uint8_t i, SegmentResult r, std::int32_t next,
+                                std::int32_t remaining) {
+        OnWorkerFinished(i, r, next, remaining);
+    };
+    record->onError = [this](std::uint8_t i, const std::string& text) { OnWorkerError(i, text); };
+    record->writeAt = [this](std::uint8_t i, std::int32_t offset, const char* buffer,
+                             std::int32_t count, std::int32_t* written) {
+        return WriteSegmentData(i, offset, buffer, count, written);
+    };
+    record->engine = this;
+    segments.push_back(std::move(record));
+}
+
+void DownloadEngine::ClearSegments() {
+    segments.clear();
+}
+
+bool DownloadEngine::LaunchWorkerThread(std::function<void()> body, std::thread& thread) {
+    try {
+        thread = std::thread(std::move(body));
+        return true;
+    } catch (const std::system_error&) {
+        return false;
+    }
+}
+
+bool DownloadEngine::StartWorkers(bool resume) {
+    workerThreads.JoinAll();
+    // Once the first worker runs, the dialog may delete the records as soon
+    // as the run ends; what the loop needs is taken now.
+    std::vector<CThread*> records;
+    for (const auto& record : segments) records.push_back(record.get());
+    {
+        std::lock_guard<std::mutex> lock(finishLock);
+        workersExpected = static_cast<std::uint8_t>(records.size());
+        workersFinished = 0;
+        // The old resume file is gone before any worker of this run can
+        // append to it, so no section written by this run is ever deleted.
+        if (resume && GetPathKind(StateFilePath()) == kPathFile)
+            TargetFile::Delete(StateFilePath());
+        resumeFileTaken = resume;
+    }
+    stopEvent.Reset();
+    if (!resume) totalWritten = 0;
+
+    struct Unstarted {
+        std::uint8_t index;
+        std::int32_t start;
+        std::int32_t length;
+    };
+    std::vector<Unstarted> unstarted;
+    for (CThread* record : records) {
+        if (!unstarted.empty()) {
+            unstarted.push_back({record->index, record->startPos, record->chunkLength});
+            continue;
+        }
+        std::thread thread;
+        if (launchWorker([this, record] { WorkerMain(record); }, thread)) {
+            workerThreads.Add(std::move(thread));
+            Pause(timings.workerStartStaggerMs);
+        } else {
+            unstarted.push_back({record->index, record->startPos, record->chunkLength});
+            stopEvent.Set();
+        }
+    }
+    // Ranges without a worker end as stopped: they go to the resume file and
+    // count towards the run's end, so the finished message still comes.
+    for (const Unstarted& range : unstarted)
+        OnWorkerFinished(range.index, ResultStopped, range.start, range.length);
+    return unstarted.empty();
+}
+
+bool DownloadEngine::RequestStop() {
+    if (stopEvent.IsSet()) return false;
+    stopEvent.Set();
+    return true;
+}
+
+bool DownloadEngine::IsStopRequested() const {
+    return stopEvent.IsSet() || userCommand.load() == CommandCancel;
+}
+
+void DownloadEngine::WorkerMain(CThread* record) {
+    ++runningWorkers;
+    Pause(timings.workerEntryPauseMs);
+    record->onStarted(record->index);
+    SegmentResult result = DownloadSegment(*record);
+    if (EndsInFailure(result)) result = RetrySegment(*record, result);
+    // The dialog may delete the record as soon as the last finished hook has
+    // posted its message: nothing of it is touched from here on.
+    auto onFinished = record->onFinished;
+    std::uint8_t index = record->index;
+    std::int32_t nextStart = record->NextStart();
+    std::int32_t remaining = record->Remaining();
+    onFinished(index, result, nextStart, remaining);
+    --runningWorkers;
+}
+
+bool DownloadEngine::AnswerFitsRange(InternetHandle request, std::int32_t status,
+                                     const CThread& record) {
+    if (status == 200) {
+        // The whole package from its first byte; its length, when stated,
+        // must be the package's.
+        std::int32_t length = QueryNumberHeader(internetApi, request, inet::kQueryContentLength);
+        return length < 0 || length == manifest.totalSize;
+    }
+    std::string text;
+    ContentRange range;
+    if (!QueryTextHeader(internetApi, request, inet::kQueryContentRange, text) ||
+        !ParseContentRange(text, &range))
+        return false;
+    // A piece ending early is fine (the retry asks for the rest); a shifted
+    // piece or one of another file would land at the wrong place.
+    return range.first == record.startPos && range.total == manifest.totalSize;
+}
+
+SegmentResult DownloadEngine::SkipLeadingBytes(InternetHandle request, std::int32_t count,
+                                               char* buffer, std::int32_t bufferSize) {
+    while (count > 0) {
+        if (IsStopRequested()) return ResultStopped;
+        Dword read = 0;
+        Dword wanted = static_cast<Dword>(std::min(count, bufferSize));
+        if (!internetApi.InternetReadFile(request, buffer, wanted, &read))
+            return ResultTransportError;
+        if (read == 0 || read > wanted) return ResultFailed;
+        count -= static_cast<std::int32_t>(read);
+    }
+    return ResultComplete;
+}
+
+SegmentResult DownloadEngine::DownloadSegment(CThread& record) {
+    if (IsStopRequested()) return ResultStopped;
+    // Only a package smaller than the segment count makes empty segments.
+    if (record.chunkLength <= 0) return ResultComplete;
+    if (record.url.empty()) {
+        ownerDialog.ShowMessageBox("Not able to collect download information!", kMbOk);
+        return ResultStopped;
+    }
+    UrlParts parts;
+    if (!CrackUrl(internetApi, record.url, parts)) return ResultFailed;
+    if (IsStopRequested()) return ResultStopped;
+    if (parts.schemeNumber != inet::kSchemeHttp) return ResultFailed;
+
+    const WinInetApi& api = internetApi;
+    if (!api.HttpAddRequestHeadersA || !api.HttpSendRequestA || !api.InternetReadFile)
+        return ResultFailed;
+    ScopedInternetHandle connection = ConnectToHost(api, internetSession.load(), parts);
+    if (!connection) return ResultFailed;
+    ScopedInternetHandle request = OpenRequest(api, connection, "GET", parts, 0);
+    if (!request) return ResultFailed;
+    ApplyRequestTimeouts(api, request.Get(), timings);
+    // Without its Range header the request would fetch the whole package.
+    std::string range = FormatRangeHeader(record);
+    if (!api.HttpAddRequestHeadersA(request.Get(), range.c_str(), static_cast<Dword>(range.size()),
+                                    inet::kAddRequestHeaderAdd))
+        return ResultFailed;
+    Pause(timings.beforeSendPauseMs);
+    if (!api.HttpSendRequestA(request.Get(), nullptr, 0, nullptr, 0)) return ResultTransportError;
+    std::int32_t status = QueryStatusCode(api, request.Get());
+    if (status != 200 && status != 206) return ResultFailed;
+    if (!AnswerFitsRange(request.Get(), status, record)) return ResultFailed;
+
+    std::vector<char> buffer(static_cast<size_t>(kReadBufferSize));
+    if (status == 200) {
+        // A server that ignores Range sends the package from byte 0: the
+        // bytes before this segment are read past, never written here.
+        SegmentResult skipped =
+            SkipLeadingBytes(request.Get(), record.startPos, buffer.data(), kReadBufferSize);
+        if (skipped != ResultComplete) return skipped;
+    }
+    ownerDialog.EnablePauseButton(true);
+
+    SegmentResult result = ResultFailed;
+    std::int32_t wanted = kReadBufferSize;
+    std::int32_t got = 0;
+    do {
+        if (IsStopRequested()) {
+            result = ResultStopped;
+            break;
+        }
+        if (got + wanted > record.chunkLength) wanted = record.chunkLength - got;
+        Dword read = 0;
+        if (!api.InternetReadFile(request.Get(), buffer.data(), static_cast<Dword>(wanted),
+                                  &read)) {
+            result = ResultTransportError;
+            break;
+        }
+        if (read == 0 || read > static_cast<Dword>(wanted)) {
+            record.onError(
+                record.index,
+                FormatRangeText("Couldn't download %d bytes (of range %d-%d)", wanted, record));
+            break;
+        }
+        std::int32_t count = static_cast<std::int32_t>(read);
+        std::int32_t written = 0;
+        if (!record.writeAt(record.index, record.startPos + got, buffer.data(), count, &written)) {
+            record.onError(record.index,
+                           FormatRangeText("Couldn't write %d bytes (of range %d-%d) to "
+                                           "destination file",
+                                           count, record));
+            break;
+        }
+        got += count;
+        lastWorkerBytes = got;
+    } while (got < record.chunkLength);
+    record.received = got;
+    if (got == record.chunkLength) result = ResultComplete;
+    return result;
+}
+
+SegmentResult DownloadEngine::RetrySegment(CThread& record, SegmentResult first) {
+    SegmentResult result = first;
+    Pause(timings.firstRetryWaitMs);
+    for (;;) {
+        if (internetApi.InternetGetConnectedState && !IsInternetConnected(internetApi))
+            return result;
+        record.startPos += record.received;
+        record.chunkLength -= record.received;
+        record.received = 0;
+        result = IsStopRequested() ? ResultStopped : DownloadSegment(record);
+        Pause(timings.nextRetryWaitMs);
+        if (result == ResultComplete || result == ResultStopped) return result;
+    }
+}
+
+void DownloadEngine::OnWorkerStarted(std::uint8_t) {
+    std::lock_guard<std::mutex> lock(startLock);
+    Pause(timings.workerStartPauseMs);
+}
+
+void DownloadEngine::OnWorkerError(std::uint8_t, const std::string&) {}
+
+bool DownloadEngine::WriteSegmentData(std::uint8_t, std::int32_t offset, const char* buffer,
+                                      std::int32_t count, std::int32_t* written) {
+    std::lock_guard<std::mutex> lock(writeLock);
+    Pause(timings.writePauseMs);
+    *written = 0;
+    // Whatever a server or a resume file claims, nothing lands outside the
+    // package.
+    if (offset < 0 || count < 0 ||
+        static_cast<std::int64_t>(offset) + count > static_cast<std::int64_t>(manifest.totalSize))
+        return false;
+    if (!targetFile.WriteAt(offset, buffer, count)) return false;
+    *written = count;
+    std::int32_t total = totalWritten += count;
+    PostToNotifyWindow(WM_DOWNLOAD_PROGRESS, static_cast<std::uintptr_t>(total), 0);
+    return true;
+}
+
+void DownloadEngine::OnWorkerFinished(std::uint8_t index, SegmentResult result,
+                                      std::int32_t nextStart, std::int32_t remaining) {
+    std::lock_guard<std::mutex> lock(finishLock);
+    ++workersFinished;
+    if (result == ResultFailed) ++workersFailed;
+    if (result != ResultComplete && remaining > 0) {
+        AppendSegmentState(index, nextStart, remaining);
+        if (workersFinished != workersExpected) return;
+        AppendGlobalState();
+    }
+    if (workersFinished != workersExpected) return;
+    targetFile.Close();
+    CloseInternetSession();
+    resumeFileTaken = false;
+    PostToNotifyWindow(WM_DOWNLOAD_FINISHED, workersFailed, result);
+}
+
+}  // namespace zel
