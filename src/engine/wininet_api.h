@@ -58,7 +58,8 @@ constexpr Dword kAddRequestHeaderAdd = 0x20000000;  // HTTP_ADDREQ_FLAG_ADD
 constexpr Dword kQueryFlagNumber = 0x20000000;
 constexpr Dword kQueryContentLength = 5;
 constexpr Dword kQueryStatusCode = 19;
-constexpr Dword kQueryContentRange = 68;  // raw text, e.g. "bytes 0-9/100"
+// wininet.h: HTTP_QUERY_CONTENT_RANGE is 53 (68 is HTTP_QUERY_EXPECT).
+constexpr Dword kQueryContentRange = 53;  // raw text, e.g. "bytes 0-9/100"
 constexpr Dword kQueryLevelMask = 0x0000FFFF;
 
 // Error codes the program and the native adapters use.

@@ -1,0 +1,225 @@
+#include <curl/curl.h>
+#include <strings.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "engine/curl_transfer.h"
+#include "engine/wininet_api.h"
+
+namespace zel {
+
+namespace {
+
+// Body bytes kept ahead of the reader before curl is paused.
+constexpr std::size_t kMaxPending = 256 * 1024;
+constexpr int kPollSliceMs = 50;
+
+CURL* AsEasy(void* p) {
+    return static_cast<CURL*>(p);
+}
+CURLM* AsMulti(void* p) {
+    return static_cast<CURLM*>(p);
+}
+
+std::uint32_t InternetErrorOf(CURLcode code) {
+    switch (code) {
+        case CURLE_COULDNT_CONNECT:
+            return inet::kErrorInternetCannotConnect;
+        case CURLE_OPERATION_TIMEDOUT:
+            return inet::kErrorInternetTimeout;
+        case CURLE_COULDNT_RESOLVE_HOST:
+            return inet::kErrorInternetNameNotResolved;
+        case CURLE_URL_MALFORMAT:
+            return inet::kErrorInternetInvalidUrl;
+        case CURLE_UNSUPPORTED_PROTOCOL:
+            return inet::kErrorInternetUnrecognizedScheme;
+        case CURLE_WEIRD_SERVER_REPLY:
+            return inet::kErrorHttpInvalidServerResponse;
+        default:
+            return inet::kErrorInternetConnectionAborted;
+    }
+}
+
+std::string Trim(const std::string& text) {
+    const char* spaces = " \t\r\n";
+    std::size_t first = text.find_first_not_of(spaces);
+    if (first == std::string::npos) return std::string();
+    std::size_t last = text.find_last_not_of(spaces);
+    return text.substr(first, last - first + 1);
+}
+
+}  // namespace
+
+CurlTransfer::CurlTransfer() = default;
+
+CurlTransfer::~CurlTransfer() {
+    if (multi_ && easy_) curl_multi_remove_handle(AsMulti(multi_), AsEasy(easy_));
+    if (easy_) curl_easy_cleanup(AsEasy(easy_));
+    if (multi_) curl_multi_cleanup(AsMulti(multi_));
+    if (headerList_) curl_slist_free_all(static_cast<curl_slist*>(headerList_));
+}
+
+bool CurlTransfer::Send(const Request& request, std::uint32_t& error) {
+    if (easy_) {  // one exchange per transfer, as one request handle sends once
+        error = inet::kErrorInternetIncorrectHandleState;
+        return false;
+    }
+    request_ = request;
+    easy_ = curl_easy_init();
+    multi_ = curl_multi_init();
+    if (!easy_ || !multi_) {
+        error = inet::kErrorInternetConnectionAborted;
+        return false;
+    }
+    CURL* easy = AsEasy(easy_);
+    curl_slist* list = nullptr;
+    for (const std::string& header : request_.headers)
+        list = curl_slist_append(list, header.c_str());
+    headerList_ = list;
+
+    curl_easy_setopt(easy, CURLOPT_URL, request_.url.c_str());
+    curl_easy_setopt(easy, CURLOPT_NOBODY, request_.headOnly ? 1L : 0L);
+    curl_easy_setopt(easy, CURLOPT_USERAGENT, request_.userAgent.c_str());
+    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, list);
+    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 10L);
+    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http");
+    curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http");
+    curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(request_.connectTimeoutMs));
+    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &CurlTransfer::OnHeader);
+    curl_easy_setopt(easy, CURLOPT_HEADERDATA, this);
+    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &CurlTransfer::OnBody);
+    curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
+    curl_multi_add_handle(AsMulti(multi_), easy);
+
+    lastActivity_ = Clock::now();
+    // The connect phase has its own limit inside curl; the silence allowance
+    // covers it plus the wait for the answer.
+    const unsigned allowance = request_.connectTimeoutMs + request_.receiveTimeoutMs;
+    while (!headersDone_ && !finished_) {
+        if (!Pump(allowance, false)) {
+            error = inet::kErrorInternetTimeout;
+            return false;
+        }
+    }
+    if (!headersDone_ && curlResult_ != CURLE_OK) {
+        error = InternetErrorOf(static_cast<CURLcode>(curlResult_));
+        return false;
+    }
+    if (status_ == 0) {
+        error = inet::kErrorHttpInvalidServerResponse;
+        return false;
+    }
+    headersDone_ = true;
+    return true;
+}
+
+bool CurlTransfer::FindHeader(const std::string& name, std::string& value) const {
+    for (const auto& header : headers_) {
+        if (strcasecmp(header.first.c_str(), name.c_str()) == 0) {
+            value = header.second;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool CurlTransfer::Read(char* buffer, std::size_t size, std::size_t& count, std::uint32_t& error) {
+    count = 0;
+    if (!easy_) {
+        error = inet::kErrorInternetIncorrectHandleState;
+        return false;
+    }
+    // Like a socket's receive time-out, silence counts from the moment the
+    // reader starts waiting.
+    lastActivity_ = Clock::now();
+    while (PendingSize() == 0) {
+        if (finished_) {
+            if (curlResult_ == CURLE_OK || curlResult_ == CURLE_PARTIAL_FILE) return true;
+            error = InternetErrorOf(static_cast<CURLcode>(curlResult_));
+            return false;
+        }
+        if (paused_) {
+            paused_ = false;
+            lastActivity_ = Clock::now();
+            curl_easy_pause(AsEasy(easy_), CURLPAUSE_CONT);
+            continue;
+        }
+        if (!Pump(request_.receiveTimeoutMs, true)) {
+            error = inet::kErrorInternetTimeout;
+            return false;
+        }
+    }
+    count = std::min(size, PendingSize());
+    std::memcpy(buffer, pending_.data() + pendingStart_, count);
+    pendingStart_ += count;
+    if (pendingStart_ == pending_.size()) {
+        pending_.clear();
+        pendingStart_ = 0;
+    }
+    return true;
+}
+
+bool CurlTransfer::Pump(unsigned silenceAllowanceMs, bool wantBody) {
+    CURLM* multi = AsMulti(multi_);
+    int running = 0;
+    curl_multi_perform(multi, &running);
+    int queued = 0;
+    while (CURLMsg* message = curl_multi_info_read(multi, &queued)) {
+        if (message->msg == CURLMSG_DONE) {
+            finished_ = true;
+            curlResult_ = message->data.result;
+        }
+    }
+    bool ready = finished_ || paused_ || (wantBody ? PendingSize() > 0 : headersDone_);
+    if (ready) return true;
+    curl_multi_poll(multi, nullptr, 0, kPollSliceMs, nullptr);
+    auto silent =
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - lastActivity_);
+    return silent.count() <= static_cast<long long>(silenceAllowanceMs);
+}
+
+std::size_t CurlTransfer::OnHeader(char* data, std::size_t size, std::size_t count, void* self) {
+    auto* transfer = static_cast<CurlTransfer*>(self);
+    transfer->lastActivity_ = Clock::now();
+    transfer->TakeHeaderLine(std::string(data, size * count));
+    return size * count;
+}
+
+void CurlTransfer::TakeHeaderLine(std::string line) {
+    if (line.compare(0, 5, "HTTP/") == 0) {  // a new answer: an interim one or after a redirect
+        headers_.clear();
+        locationSeen_ = false;
+        std::size_t space = line.find(' ');
+        status_ = space == std::string::npos ? 0 : std::atoi(line.c_str() + space + 1);
+        return;
+    }
+    std::string trimmed = Trim(line);
+    if (trimmed.empty()) {
+        bool interim = status_ >= 100 && status_ < 200;
+        bool followed = status_ >= 300 && status_ < 400 && locationSeen_;
+        if (!interim && !followed) headersDone_ = true;
+        return;
+    }
+    std::size_t colon = trimmed.find(':');
+    if (colon == std::string::npos) return;
+    std::string name = Trim(trimmed.substr(0, colon));
+    if (strcasecmp(name.c_str(), "Location") == 0) locationSeen_ = true;
+    headers_.emplace_back(name, Trim(trimmed.substr(colon + 1)));
+}
+
+std::size_t CurlTransfer::OnBody(char* data, std::size_t size, std::size_t count, void* self) {
+    auto* transfer = static_cast<CurlTransfer*>(self);
+    transfer->lastActivity_ = Clock::now();
+    transfer->headersDone_ = true;
+    if (transfer->PendingSize() >= kMaxPending) {
+        transfer->paused_ = true;
+        return CURL_WRITEFUNC_PAUSE;  // curl hands the same bytes again after unpausing
+    }
+    transfer->pending_.append(data, size * count);
+    return size * count;
+}
+
+}  // namespace zel

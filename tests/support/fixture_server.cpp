@@ -1,0 +1,258 @@
+#include "support/fixture_server.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+
+namespace zel::test {
+
+namespace {
+
+constexpr int kPollMs = 20;
+constexpr std::size_t kSendPiece = 64 * 1024;
+
+std::string Lower(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+std::string Trim(const std::string& text) {
+    std::size_t first = text.find_first_not_of(" \t\r\n");
+    if (first == std::string::npos) return std::string();
+    return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
+}
+
+// The value of a header in a block of header lines (name in any case).
+std::string HeaderValue(const std::string& headers, const std::string& name) {
+    std::size_t start = 0;
+    const std::string wanted = Lower(name);
+    while (start < headers.size()) {
+        std::size_t end = headers.find("\r\n", start);
+        if (end == std::string::npos) end = headers.size();
+        std::string line = headers.substr(start, end - start);
+        std::size_t colon = line.find(':');
+        if (colon != std::string::npos && Lower(Trim(line.substr(0, colon))) == wanted)
+            return Trim(line.substr(colon + 1));
+        start = end + 2;
+    }
+    return std::string();
+}
+
+const char* Reason(int status) {
+    switch (status) {
+        case 200:
+            return "OK";
+        case 206:
+            return "Partial Content";
+        case 302:
+            return "Found";
+        case 404:
+            return "Not Found";
+        case 416:
+            return "Range Not Satisfiable";
+        case 500:
+            return "Internal Server Error";
+        default:
+            return "Status";
+    }
+}
+
+// "bytes=a-b" or "bytes=a-" against a body of total bytes.
+bool ParseRange(const std::string& range, long long total, long long& first, long long& last) {
+    if (range.compare(0, 6, "bytes=") != 0) return false;
+    const char* text = range.c_str() + 6;
+    char* end = nullptr;
+    first = std::strtoll(text, &end, 10);
+    if (end == text || *end != '-') return false;
+    const char* lastText = end + 1;
+    last = *lastText ? std::strtoll(lastText, &end, 10) : total - 1;
+    if (*lastText && *end) return false;
+    if (last >= total) last = total - 1;
+    return first >= 0 && first <= last;
+}
+
+}  // namespace
+
+FixtureServer::FixtureServer() {
+    listener_ = TestSocket::ListenOnLoopback(port_);
+    if (listener_.Valid()) acceptThread_ = std::thread(&FixtureServer::AcceptLoop, this);
+}
+
+FixtureServer::~FixtureServer() {
+    Stop();
+}
+
+std::string FixtureServer::Url(const std::string& path) const {
+    return "http://127.0.0.1:" + std::to_string(port_) + path;
+}
+
+void FixtureServer::Serve(const std::string& path, std::string body, const Faults& faults) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    resources_[path] = Resource{std::make_shared<const std::string>(std::move(body)), faults};
+}
+
+void FixtureServer::Remove(const std::string& path) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    resources_.erase(path);
+}
+
+std::vector<FixtureServer::Request> FixtureServer::Requests() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return requests_;
+}
+
+std::size_t FixtureServer::RequestCount() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return requests_.size();
+}
+
+void FixtureServer::ClearRequests() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    requests_.clear();
+}
+
+void FixtureServer::Stop() {
+    stopping_ = true;
+    if (acceptThread_.joinable()) acceptThread_.join();
+    std::vector<std::thread> threads;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        threads.swap(connectionThreads_);
+    }
+    for (std::thread& thread : threads) thread.join();
+    listener_.Close();
+}
+
+void FixtureServer::AcceptLoop() {
+    while (!stopping_) {
+        if (!listener_.WaitReadable(kPollMs)) continue;
+        TestSocket connection = listener_.Accept();
+        if (!connection.Valid()) continue;
+        std::lock_guard<std::mutex> lock(mutex_);
+        connectionThreads_.emplace_back(&FixtureServer::ServeConnection, this,
+                                        std::move(connection));
+    }
+}
+
+bool FixtureServer::Pause(unsigned ms) const {
+    auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (!stopping_ && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    return !stopping_;
+}
+
+void FixtureServer::ServeConnection(TestSocket connection) {
+    std::string received;
+    char buffer[4096];
+    while (!stopping_) {
+        std::size_t headerEnd = received.find("\r\n\r\n");
+        if (headerEnd == std::string::npos) {
+            if (!connection.WaitReadable(kPollMs)) continue;
+            int count = connection.Receive(buffer, sizeof buffer);
+            if (count <= 0) return;
+            received.append(buffer, static_cast<std::size_t>(count));
+            continue;
+        }
+        std::string head = received.substr(0, headerEnd);
+        received.erase(0, headerEnd + 4);
+        std::size_t lineEnd = head.find("\r\n");
+        std::string requestLine = head.substr(0, lineEnd);
+        Request request;
+        request.headers = lineEnd == std::string::npos ? std::string() : head.substr(lineEnd + 2);
+        std::size_t space1 = requestLine.find(' ');
+        std::size_t space2 = requestLine.find(' ', space1 + 1);
+        if (space1 == std::string::npos || space2 == std::string::npos) return;
+        request.method = requestLine.substr(0, space1);
+        request.path = requestLine.substr(space1 + 1, space2 - space1 - 1);
+        request.range = HeaderValue(request.headers, "Range");
+        request.userAgent = HeaderValue(request.headers, "User-Agent");
+        // Requests carry no body here; skip one if a client sends it anyway.
+        std::size_t bodyLength = static_cast<std::size_t>(
+            std::atoll(HeaderValue(request.headers, "Content-Length").c_str()));
+        received.erase(0, std::min(bodyLength, received.size()));
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            requests_.push_back(request);
+        }
+        if (!Answer(connection, request)) return;
+    }
+}
+
+bool FixtureServer::Answer(const TestSocket& connection, const Request& request) {
+    Resource resource;
+    bool found = false;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        auto it = resources_.find(request.path);
+        if (it != resources_.end()) {
+            resource = it->second;
+            found = true;
+        }
+    }
+    const Faults& faults = resource.faults;
+    if (faults.delayMs && !Pause(faults.delayMs)) return false;
+
+    if (!found) {
+        static const char kNotFound[] =
+            "HTTP/1.1 404 Not Found\r\nContent-Length: 9\r\nContent-Type: text/plain\r\n\r\n";
+        std::string answer = kNotFound;
+        if (request.method != "HEAD") answer += "not found";
+        return connection.SendAll(answer.data(), answer.size());
+    }
+    if (!faults.redirectTo.empty()) {
+        std::string answer = "HTTP/1.1 302 Found\r\nLocation: " + faults.redirectTo +
+                             "\r\nContent-Length: 0\r\n\r\n";
+        return connection.SendAll(answer.data(), answer.size());
+    }
+
+    const std::string& body = *resource.body;
+    const long long total = static_cast<long long>(body.size());
+    long long first = 0;
+    long long last = total - 1;
+    int status = 200;
+    std::string extraHeaders;
+    if (!request.range.empty() && !faults.ignoreRange && request.method == "GET") {
+        if (ParseRange(request.range, total, first, last)) {
+            status = 206;
+            extraHeaders = "Content-Range: bytes " + std::to_string(first) + "-" +
+                           std::to_string(last) + "/" + std::to_string(total) + "\r\n";
+        } else {
+            std::string answer = "HTTP/1.1 416 Range Not Satisfiable\r\nContent-Range: bytes */" +
+                                 std::to_string(total) + "\r\nContent-Length: 0\r\n\r\n";
+            return connection.SendAll(answer.data(), answer.size());
+        }
+    }
+    if (faults.status) status = faults.status;
+    const long long length = total == 0 ? 0 : last - first + 1;
+
+    std::string head = "HTTP/1.1 " + std::to_string(status) + " " + Reason(status) + "\r\n";
+    head += "Content-Type: application/octet-stream\r\n";
+    head += extraHeaders;
+    bool keepAlive = !faults.noContentLength && faults.cutBodyAt < 0 && faults.dropAfterBytes < 0;
+    if (faults.noContentLength) {
+        head += "Connection: close\r\n";
+    } else if (!faults.contentLength.empty()) {
+        head += "Content-Length: " + faults.contentLength + "\r\n";
+    } else {
+        head += "Content-Length: " + std::to_string(length) + "\r\n";
+    }
+    head += "\r\n";
+    if (!connection.SendAll(head.data(), head.size())) return false;
+    if (request.method == "HEAD") return keepAlive;
+
+    long long toSend = length;
+    if (faults.cutBodyAt >= 0) toSend = std::min(toSend, faults.cutBodyAt);
+    if (faults.dropAfterBytes >= 0) toSend = std::min(toSend, faults.dropAfterBytes);
+    const char* data = body.data() + first;
+    while (toSend > 0 && !stopping_) {
+        std::size_t piece = static_cast<std::size_t>(std::min<long long>(toSend, kSendPiece));
+        if (!connection.SendAll(data, piece)) return false;
+        data += piece;
+        toSend -= static_cast<long long>(piece);
+    }
+    if (faults.dropAfterBytes >= 0) connection.ResetOnClose();
+    return keepAlive;
+}
+
+}  // namespace zel::test
