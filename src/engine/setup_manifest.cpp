@@ -1,0 +1,184 @@
+#include "engine/setup_manifest.h"
+
+#include <cstring>
+#include <limits>
+
+#include "sys/clock.h"
+#include "sys/pseudo_random.h"
+#include "xml/xml_reader.h"
+
+namespace zel {
+
+namespace {
+
+bool IsManifestSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// Trail bytes of the double-byte code pages never fall in the white-space
+// range, so trimming byte by byte keeps characters whole.
+std::string TrimSpace(const std::string& text) {
+    std::size_t end = text.size();
+    while (end > 0 && IsManifestSpace(text[end - 1])) --end;
+    std::size_t begin = 0;
+    while (begin < end && IsManifestSpace(text[begin])) ++begin;
+    return text.substr(begin, end - begin);
+}
+
+bool SameKey(const std::string& name, const char* key) {
+    if (name.size() != std::strlen(key)) return false;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        char c = name[i];
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        if (c != key[i]) return false;
+    }
+    return true;
+}
+
+// The decimal number at the start of text (leading space and a sign allowed,
+// no digits: 0), held to the 32-bit range instead of overflowing.
+std::int32_t LeadingNumber(const std::string& text) {
+    std::size_t i = 0;
+    while (i < text.size() && IsManifestSpace(text[i])) ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    long long value = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        value = value * 10 + (text[i] - '0');
+        if (value > std::numeric_limits<std::int32_t>::max()) {
+            value = std::numeric_limits<std::int32_t>::max();
+            if (negative) return std::numeric_limits<std::int32_t>::min();
+            return static_cast<std::int32_t>(value);
+        }
+    }
+    return static_cast<std::int32_t>(negative ? -value : value);
+}
+
+// The text between the first and the last double quote; nothing when there
+// are fewer than two.
+std::string BetweenQuotes(const std::string& text) {
+    std::size_t first = text.find('"');
+    std::size_t last = text.rfind('"');
+    if (first == std::string::npos || last == first) return std::string();
+    return text.substr(first + 1, last - first - 1);
+}
+
+std::string AfterLastSlash(const std::string& text) {
+    std::size_t slash = text.rfind('/');
+    return slash == std::string::npos ? text : text.substr(slash + 1);
+}
+
+std::string UpperAscii(std::string text) {
+    for (char& c : text) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    }
+    return text;
+}
+
+bool IsDeviceName(const std::string& name) {
+    // The part before the first dot, with the trailing spaces Windows drops.
+    std::string base = name.substr(0, name.find('.'));
+    while (!base.empty() && base.back() == ' ') base.pop_back();
+    base = UpperAscii(base);
+    if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL") return true;
+    if (base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0))
+        return base[3] >= '1' && base[3] <= '9';
+    return false;
+}
+
+}  // namespace
+
+SetupManifest::SetupManifest() : tickSource(&TickCount) {}
+
+void SetupManifest::Clear() {
+    setupUrl.clear();
+    setupHash.clear();
+    sizeText.clear();
+    saveFileName.clear();
+}
+
+bool SetupManifest::Parse(const char* text) {
+    chosenUrlIndex = 0;
+    urlsTaken = 0;
+    try {
+        CXmlReader reader;
+        Clear();
+        reader.LoadDocument(text);
+        reader.ResetPosition();
+        // Walks every element below the document element; leaving an element
+        // hands its text to SetField (empty, and so ignored, for elements
+        // that have children).
+        bool done = false;
+        while (!done) {
+            reader.EnterElement();
+            std::string tag = reader.GetMainTagName();
+            bool found = reader.FindNextChildElement();
+            while (!found && !done) {
+                if (!reader.LeaveElement()) {
+                    done = true;
+                } else {
+                    SetField(tag, TrimSpace(reader.GetChildText()));
+                    found = reader.FindNextChildElement();
+                }
+            }
+        }
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+void SetupManifest::SetField(const std::string& name, const std::string& value) {
+    if (value.empty()) return;
+    if (SameKey(name, "alternate_url_count")) {
+        alternateUrlCount = LeadingNumber(value);
+        chosenUrlIndex = PickUrlIndex();
+    } else if (SameKey(name, "alternate_setupurl")) {
+        if (urlsTaken <= chosenUrlIndex) {
+            ++urlsTaken;
+            setupUrl = value;
+            saveFileName = AfterLastSlash(value);
+        }
+    } else if (SameKey(name, "flag")) {
+        setupHash = BetweenQuotes(value);
+    } else if (SameKey(name, "size")) {
+        sizeText = value;
+    } else if (SameKey(name, "save_file_name")) {
+        saveFileName = value;
+    }
+}
+
+std::int32_t SetupManifest::PickUrlIndex() {
+    const std::int32_t n = alternateUrlCount;
+    std::int32_t x = 0;
+    // A count of 1 or less (also 0, negative or no digits) has one choice:
+    // the first URL; the modulo below would be meaningless for it.
+    if (n > 1) {
+        auto low16 = [](std::uint32_t tick) {
+            return static_cast<std::uint32_t>(static_cast<std::int32_t>(
+                static_cast<std::int16_t>(static_cast<std::uint16_t>(tick & 0xFFFFu))));
+        };
+        std::uint32_t seed = low16(tickSource()) + tickSource();
+        PseudoRandom random(seed);
+        std::uint32_t s = low16(tickSource()) + static_cast<std::uint32_t>(random.Next());
+        std::uint32_t product = tickSource() * s;
+        x = static_cast<std::int32_t>(product % static_cast<std::uint32_t>(n));
+        if (x < 1) x = 1;
+        if (x >= n) x = n - 1;
+    }
+    chosenUrlIndex = x;
+    return x;
+}
+
+bool SetupManifest::IsPlainFileName(const std::string& name) {
+    if (name.empty() || name == "." || name == "..") return false;
+    if (name.find_first_not_of(". ") == std::string::npos)
+        return false;  // Windows trims these away
+    for (unsigned char c : name) {
+        if (c < 0x20 || c == 0x7F) return false;
+        if (std::strchr("/\\:<>\"|?*", c) && c != '\0') return false;
+    }
+    return !IsDeviceName(name);
+}
+
+}  // namespace zel

@@ -1,0 +1,283 @@
+#include "engine/setup_manifest.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+
+namespace zel {
+namespace {
+
+// A clock that moves by a fixed odd stride per reading, so that many picks
+// see many different tick values.
+struct SteppingClock {
+    std::uint32_t now = 12345;
+    std::uint32_t stride;
+    explicit SteppingClock(std::uint32_t step) : stride(step) {}
+    std::uint32_t operator()() { return now += stride; }
+};
+
+std::string Manifest(const std::string& body) {
+    return "<?xml version=\"1.0\"?>\n<zel>\n" + body + "</zel>\n";
+}
+
+TEST(SetupManifestTest, NewRecordAndClear) {
+    SetupManifest m;
+    EXPECT_EQ(m.threadCount, 2);
+    EXPECT_EQ(m.totalSize, 0);
+    EXPECT_EQ(m.alternateUrlCount, 0);
+    EXPECT_TRUE(m.setupUrl.empty() && m.setupHash.empty() && m.sizeText.empty() &&
+                m.saveFileName.empty() && m.savedSetupHash.empty());
+
+    m.setupUrl = "u";
+    m.setupHash = "h";
+    m.sizeText = "s";
+    m.saveFileName = "f";
+    m.threadCount = 5;
+    m.totalSize = 99;
+    m.savedSetupHash = "saved";
+    m.alternateUrlCount = 3;
+    m.chosenUrlIndex = 2;
+    m.urlsTaken = 1;
+    m.Clear();
+    EXPECT_TRUE(m.setupUrl.empty() && m.setupHash.empty() && m.sizeText.empty() &&
+                m.saveFileName.empty());
+    EXPECT_EQ(m.threadCount, 5);
+    EXPECT_EQ(m.totalSize, 99);
+    EXPECT_EQ(m.savedSetupHash, "saved");
+    EXPECT_EQ(m.alternateUrlCount, 3);
+    EXPECT_EQ(m.chosenUrlIndex, 2);
+    EXPECT_EQ(m.urlsTaken, 1);
+}
+
+TEST(SetupManifestTest, PickNeverTakesPositionZeroForTwoOrMoreUrls) {
+    for (std::int32_t n = 2; n <= 9; ++n) {
+        SetupManifest m;
+        m.tickSource = SteppingClock(7919);
+        m.alternateUrlCount = n;
+        std::set<std::int32_t> seen;
+        for (int pick = 0; pick < 5000; ++pick) {
+            std::int32_t x = m.PickUrlIndex();
+            ASSERT_GE(x, 1) << "n=" << n;
+            ASSERT_LT(x, n) << "n=" << n;
+            EXPECT_EQ(m.chosenUrlIndex, x);
+            seen.insert(x);
+        }
+        EXPECT_EQ(seen.size(), static_cast<std::size_t>(n - 1)) << "every later position, n=" << n;
+    }
+}
+
+TEST(SetupManifestTest, PickWithTheRealClockStaysInRange) {
+    SetupManifest m;
+    m.alternateUrlCount = 3;
+    for (int pick = 0; pick < 1000; ++pick) {
+        std::int32_t x = m.PickUrlIndex();
+        ASSERT_TRUE(x == 1 || x == 2) << x;
+    }
+}
+
+// A count of 0, negative or without digits would divide by zero or pick
+// nothing: it chooses the first URL, as a count of 1 does.
+TEST(SetupManifestTest, CountOfOneOrLessOrNoDigitsChoosesTheFirstUrl) {
+    for (const char* count : {"1", "0", "-4", "abc", " +1 urls", "-2147483648", ""}) {
+        SetupManifest m;
+        m.tickSource = SteppingClock(104729);
+        m.SetField("alternate_url_count", "7");
+        m.SetField("alternate_url_count", count);
+        if (*count) EXPECT_EQ(m.chosenUrlIndex, 0) << count;
+        m.chosenUrlIndex = 0;
+        m.SetField("alternate_setupurl", "http://a.example/first.exe");
+        m.SetField("alternate_setupurl", "http://b.example/second.exe");
+        EXPECT_EQ(m.setupUrl, "http://a.example/first.exe") << count;
+        EXPECT_EQ(m.saveFileName, "first.exe") << count;
+    }
+}
+
+TEST(SetupManifestTest, CountIsReadFromTheLeadingDecimalNumber) {
+    SetupManifest m;
+    m.SetField("alternate_url_count", "  +12 alternates");
+    EXPECT_EQ(m.alternateUrlCount, 12);
+    m.SetField("alternate_url_count", "-3");
+    EXPECT_EQ(m.alternateUrlCount, -3);
+    m.SetField("alternate_url_count", "99999999999999");
+    EXPECT_EQ(m.alternateUrlCount, 2147483647);
+    m.SetField("alternate_url_count", "none");
+    EXPECT_EQ(m.alternateUrlCount, 0);
+}
+
+TEST(SetupManifestTest, ThreeUrlsChooseTheSecondOrTheThird) {
+    const std::string text = Manifest(
+        "<alternate_url_count>3</alternate_url_count>\n"
+        "<alternate_setupurl>http://one.example/a/setup1.exe</alternate_setupurl>\n"
+        "<alternate_setupurl>http://two.example/b/setup2.exe</alternate_setupurl>\n"
+        "<alternate_setupurl>http://three.example/c/setup3.exe</alternate_setupurl>\n");
+    SetupManifest m;
+    m.tickSource = SteppingClock(7919);
+    std::set<std::string> chosen;
+    for (int reading = 0; reading < 200; ++reading) {
+        ASSERT_TRUE(m.Parse(text.c_str()));
+        chosen.insert(m.setupUrl);
+        if (m.setupUrl == "http://two.example/b/setup2.exe")
+            EXPECT_EQ(m.saveFileName, "setup2.exe");
+        if (m.setupUrl == "http://three.example/c/setup3.exe")
+            EXPECT_EQ(m.saveFileName, "setup3.exe");
+    }
+    EXPECT_EQ(chosen, (std::set<std::string>{"http://two.example/b/setup2.exe",
+                                             "http://three.example/c/setup3.exe"}));
+}
+
+TEST(SetupManifestTest, UrlsBeforeTheCountOrFewerThanChosenTakeFirstOrLast) {
+    SetupManifest m;
+    m.tickSource = SteppingClock(7919);
+    ASSERT_TRUE(m.Parse(Manifest("<alternate_setupurl>http://h/first.exe</alternate_setupurl>"
+                                 "<alternate_setupurl>http://h/second.exe</alternate_setupurl>"
+                                 "<alternate_url_count>2</alternate_url_count>")
+                            .c_str()));
+    EXPECT_EQ(m.setupUrl, "http://h/first.exe");
+
+    // A count of 1000 chooses a position far beyond the two URLs: the last one.
+    for (int reading = 0; reading < 50; ++reading) {
+        ASSERT_TRUE(m.Parse(Manifest("<alternate_url_count>1000</alternate_url_count>"
+                                     "<alternate_setupurl>http://h/first.exe</alternate_setupurl>"
+                                     "<alternate_setupurl>http://h/last.exe</alternate_setupurl>")
+                                .c_str()));
+        EXPECT_EQ(m.setupUrl, "http://h/last.exe");
+        EXPECT_EQ(m.urlsTaken, 2);
+    }
+}
+
+TEST(SetupManifestTest, LaterOfSaveFileNameAndTakenUrlDecidesTheName) {
+    SetupManifest m;
+    ASSERT_TRUE(
+        m.Parse(Manifest("<alternate_url_count>1</alternate_url_count>"
+                         "<alternate_setupurl>http://h/dir/from_url.exe</alternate_setupurl>"
+                         "<save_file_name>named.exe</save_file_name>")
+                    .c_str()));
+    EXPECT_EQ(m.saveFileName, "named.exe");
+    ASSERT_TRUE(
+        m.Parse(Manifest("<save_file_name>named.exe</save_file_name>"
+                         "<alternate_url_count>1</alternate_url_count>"
+                         "<alternate_setupurl>http://h/dir/from_url.exe</alternate_setupurl>")
+                    .c_str()));
+    EXPECT_EQ(m.saveFileName, "from_url.exe");
+    // A URL without a slash is its own file name.
+    m.Parse(Manifest("<alternate_setupurl>plain.exe</alternate_setupurl>").c_str());
+    EXPECT_EQ(m.saveFileName, "plain.exe");
+}
+
+TEST(SetupManifestTest, FlagIsTheTextBetweenTheFirstAndLastQuote) {
+    SetupManifest m;
+    m.SetField("flag", "\"0123456789ABCDEF0123456789ABCDEF01234567\"");
+    EXPECT_EQ(m.setupHash, "0123456789ABCDEF0123456789ABCDEF01234567");
+    m.SetField("flag", "0123456789ABCDEF");
+    EXPECT_EQ(m.setupHash, "");
+    // Not starting with a quote: still the text between the quotes.
+    m.SetField("flag", "sha1=\"ABCDEF\" ");
+    EXPECT_EQ(m.setupHash, "ABCDEF");
+    m.SetField("flag", "only \"one quote");
+    EXPECT_EQ(m.setupHash, "");
+    m.SetField("flag", "\"\"");
+    EXPECT_EQ(m.setupHash, "");
+}
+
+TEST(SetupManifestTest, KeysInAnyCaseTrimmedValuesAndEntities) {
+    SetupManifest m;
+    ASSERT_TRUE(m.Parse(Manifest("<ALTERNATE_URL_COUNT> 1 </ALTERNATE_URL_COUNT>\n"
+                                 "<Alternate_SetupUrl>\n\t http://h/get?a=1&amp;b=2 \r\n"
+                                 "</Alternate_SetupUrl>\n"
+                                 "<FLAG>  &quot;AB&amp;CD&quot;  </FLAG>\n"
+                                 "<Size>  1234 bytes </Size>\n"
+                                 "<Save_File_Name>\tsetup &lt;1&gt;.exe\n</Save_File_Name>\n"
+                                 "<unknown>ignored</unknown><size></size>")
+                            .c_str()));
+    EXPECT_EQ(m.setupUrl, "http://h/get?a=1&b=2");
+    EXPECT_EQ(m.setupHash, "AB&CD");
+    EXPECT_EQ(m.sizeText, "1234 bytes");
+    EXPECT_EQ(m.saveFileName, "setup <1>.exe");
+}
+
+TEST(SetupManifestTest, KeysAreFoundAtAnyDepthButNotInTheDocumentElement) {
+    SetupManifest m;
+    ASSERT_TRUE(
+        m.Parse("<root>\n"
+                "  <group><inner><alternate_setupurl>http://h/deep.exe</alternate_setupurl>"
+                "</inner></group>\n"
+                "  <other><size>42</size></other>\n"
+                "</root>"));
+    EXPECT_EQ(m.setupUrl, "http://h/deep.exe");
+    EXPECT_EQ(m.sizeText, "42");
+
+    ASSERT_TRUE(m.Parse("<flag>\"AAAA\"</flag>"));
+    EXPECT_EQ(m.setupHash, "");
+    ASSERT_TRUE(m.Parse("<save_file_name>outer.exe<size>7</size></save_file_name>"));
+    EXPECT_EQ(m.saveFileName, "");
+    EXPECT_EQ(m.sizeText, "7");
+}
+
+TEST(SetupManifestTest, EmptyAndMalformedManifestsYieldNoUrl) {
+    SetupManifest m;
+    m.setupUrl = "http://h/old.exe";
+    for (const char* text : {"", "not xml at all", "<zel><alternate_setupurl>http://h/x.exe",
+                             "<zel><alternate_setupurl>http://h/x.exe</wrong></zel>", "<<>>"}) {
+        m.Parse(text);
+        EXPECT_EQ(m.setupUrl, "") << text;
+    }
+}
+
+TEST(SetupManifestTest, EachReadingClearsTextsAndChoiceButKeepsTheCount) {
+    SetupManifest m;
+    ASSERT_TRUE(m.Parse(Manifest("<alternate_url_count>4</alternate_url_count>"
+                                 "<alternate_setupurl>http://h/a.exe</alternate_setupurl>"
+                                 "<flag>\"F\"</flag><size>9</size>")
+                            .c_str()));
+    EXPECT_EQ(m.alternateUrlCount, 4);
+    ASSERT_TRUE(m.Parse(Manifest("<other>x</other>").c_str()));
+    EXPECT_EQ(m.setupUrl, "");
+    EXPECT_EQ(m.setupHash, "");
+    EXPECT_EQ(m.sizeText, "");
+    EXPECT_EQ(m.chosenUrlIndex, 0);
+    EXPECT_EQ(m.urlsTaken, 0);
+    EXPECT_EQ(m.alternateUrlCount, 4);
+}
+
+TEST(SetupManifestTest, OnlyPlainFileNamesAreAccepted) {
+    for (const char* good : {"setup.exe", "Corvanta 3 Setup.exe", "a", "..hidden", "console.exe",
+                             "COM10.exe", "LPT0", "\xc3\xa9t\xc3\xa9.exe"}) {
+        EXPECT_TRUE(SetupManifest::IsPlainFileName(good)) << good;
+    }
+    for (const char* bad : {"",
+                            ".",
+                            "..",
+                            "...",
+                            " ",
+                            "../setup.exe",
+                            "..\\setup.exe",
+                            "dir/setup.exe",
+                            "C:setup.exe",
+                            "C:\\Windows\\evil.exe",
+                            "\\\\server\\share\\x.exe",
+                            "set\x01up.exe",
+                            "tab\there",
+                            "a<b",
+                            "a>b",
+                            "a\"b",
+                            "a|b",
+                            "a?b",
+                            "a*b",
+                            "CON",
+                            "con",
+                            "PRN.txt",
+                            "aux.exe",
+                            "NUL",
+                            "Com1",
+                            "COM9.exe",
+                            "lpt1",
+                            "LPT9.tar.gz",
+                            "CON .exe",
+                            "nul."}) {
+        EXPECT_FALSE(SetupManifest::IsPlainFileName(bad)) << bad;
+    }
+}
+
+}  // namespace
+}  // namespace zel
