@@ -91,7 +91,8 @@ class DownloadEngine {
     bool RequestStop();
     bool IsStopRequested() const;
 
-    // The worker side, run on the worker threads.
+    // The worker side, run on the worker threads. WorkerMain ends by taking
+    // itself off runningWorkers, which StartWorkers raised for it.
     void WorkerMain(CThread* record);
     SegmentResult DownloadSegment(CThread& record);
     SegmentResult RetrySegment(CThread& record, SegmentResult first);
@@ -156,8 +157,10 @@ class DownloadEngine {
     // True when the answer may be written at the record's offset.
     bool AnswerFitsRange(InternetHandle request, std::int32_t status, const CThread& record);
 
-    // Set while a resumed run is going: the old resume file was deleted when
-    // it started, so a file there now holds sections of this very run.
+    // Set when a resumed run has started: StartWorkers deleted the old resume
+    // file before its first worker, so the delete that follows a resumed
+    // start would only throw away sections of this very run. That one delete
+    // is skipped; every later one deletes.
     bool resumeFileTaken = false;  // under finishLock
     // Controller thread and destructor only; declared last so that its
     // threads are joined before any other member goes away.

@@ -68,9 +68,10 @@ bool DownloadEngine::LoadResumeState() {
 
 void DownloadEngine::DeleteResumeState() {
     std::lock_guard<std::mutex> lock(finishLock);
-    // During a resumed run the old file is already gone (StartWorkers took
-    // it); what is there now are this run's own sections.
-    if (resumeFileTaken) return;
+    if (resumeFileTaken) {
+        resumeFileTaken = false;
+        return;
+    }
     std::string path = StateFilePath();
     if (GetPathKind(path) == kPathFile) TargetFile::Delete(path);
 }

@@ -109,7 +109,7 @@ bool DownloadEngine::StartWorkers(bool resume) {
         // append to it, so no section written by this run is ever deleted.
         if (resume && GetPathKind(StateFilePath()) == kPathFile)
             TargetFile::Delete(StateFilePath());
-        resumeFileTaken = resume;
+        resumeFileTaken = false;
     }
     stopEvent.Reset();
     if (!resume) totalWritten = 0;
@@ -125,11 +125,15 @@ bool DownloadEngine::StartWorkers(bool resume) {
             unstarted.push_back({record->index, record->startPos, record->chunkLength});
             continue;
         }
+        // Counted before the thread exists, so that whoever waits for the
+        // workers never sees 0 while one is about to run.
+        ++runningWorkers;
         std::thread thread;
         if (launchWorker([this, record] { WorkerMain(record); }, thread)) {
             workerThreads.Add(std::move(thread));
             Pause(timings.workerStartStaggerMs);
         } else {
+            --runningWorkers;
             unstarted.push_back({record->index, record->startPos, record->chunkLength});
             stopEvent.Set();
         }
@@ -138,6 +142,10 @@ bool DownloadEngine::StartWorkers(bool resume) {
     // count towards the run's end, so the finished message still comes.
     for (const Unstarted& range : unstarted)
         OnWorkerFinished(range.index, ResultStopped, range.start, range.length);
+    if (resume && unstarted.empty()) {
+        std::lock_guard<std::mutex> lock(finishLock);
+        resumeFileTaken = true;
+    }
     return unstarted.empty();
 }
 
@@ -152,7 +160,6 @@ bool DownloadEngine::IsStopRequested() const {
 }
 
 void DownloadEngine::WorkerMain(CThread* record) {
-    ++runningWorkers;
     Pause(timings.workerEntryPauseMs);
     record->onStarted(record->index);
     SegmentResult result = DownloadSegment(*record);
@@ -283,8 +290,7 @@ SegmentResult DownloadEngine::RetrySegment(CThread& record, SegmentResult first)
     SegmentResult result = first;
     Pause(timings.firstRetryWaitMs);
     for (;;) {
-        if (internetApi.InternetGetConnectedState && !IsInternetConnected(internetApi))
-            return result;
+        if (!CountsAsConnected(internetApi)) return result;
         record.startPos += record.received;
         record.chunkLength -= record.received;
         record.received = 0;
@@ -331,7 +337,6 @@ void DownloadEngine::OnWorkerFinished(std::uint8_t index, SegmentResult result,
     if (workersFinished != workersExpected) return;
     targetFile.Close();
     CloseInternetSession();
-    resumeFileTaken = false;
     PostToNotifyWindow(WM_DOWNLOAD_FINISHED, workersFailed, result);
 }
 

@@ -84,7 +84,9 @@ TEST(SetupManifestTest, CountOfOneOrLessOrNoDigitsChoosesTheFirstUrl) {
         m.tickSource = SteppingClock(104729);
         m.SetField("alternate_url_count", "7");
         m.SetField("alternate_url_count", count);
-        if (*count) EXPECT_EQ(m.chosenUrlIndex, 0) << count;
+        if (*count) {
+            EXPECT_EQ(m.chosenUrlIndex, 0) << count;
+        }
         m.chosenUrlIndex = 0;
         m.SetField("alternate_setupurl", "http://a.example/first.exe");
         m.SetField("alternate_setupurl", "http://b.example/second.exe");
@@ -117,10 +119,7 @@ TEST(SetupManifestTest, ThreeUrlsChooseTheSecondOrTheThird) {
     for (int reading = 0; reading < 200; ++reading) {
         ASSERT_TRUE(m.Parse(text.c_str()));
         chosen.insert(m.setupUrl);
-        if (m.setupUrl == "http://two.example/b/setup2.exe")
-            EXPECT_EQ(m.saveFileName, "setup2.exe");
-        if (m.setupUrl == "http://three.example/c/setup3.exe")
-            EXPECT_EQ(m.saveFileName, "setup3.exe");
+        EXPECT_EQ(m.saveFileName, m.setupUrl.substr(m.setupUrl.rfind('/') + 1));
     }
     EXPECT_EQ(chosen, (std::set<std::string>{"http://two.example/b/setup2.exe",
                                              "http://three.example/c/setup3.exe"}));

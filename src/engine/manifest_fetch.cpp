@@ -1,0 +1,62 @@
+// Fetching the setup manifest, and the connectivity check that precedes it.
+#include <chrono>
+#include <new>
+#include <thread>
+#include <vector>
+
+#include "engine/download_engine.h"
+#include "engine/internet_access.h"
+
+namespace zel {
+
+namespace {
+
+// A manifest is a few hundred bytes; a server announcing more is not to be
+// believed with the program's memory.
+constexpr std::int32_t kMaxManifestBytes = 1024 * 1024;
+
+void Wait(unsigned ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+}  // namespace
+
+bool DownloadEngine::FetchManifest(const std::string& url) {
+    ownerDialog.SetStatusText("Collecting ZEL v3 Setup Info");
+    const std::int32_t size = QueryRemoteSize(url);
+    if (size < 0 || size > kMaxManifestBytes) return false;
+    std::vector<char> buffer;
+    try {
+        buffer.resize(static_cast<std::size_t>(size) + 1);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    if (!DownloadToBuffer(url, size, buffer.data())) return false;
+    buffer[static_cast<std::size_t>(size)] = '\0';
+    const bool parsed = manifest.Parse(buffer.data());
+    if (!parsed || manifest.setupUrl.empty()) return false;
+    if (!SetupManifest::IsPlainFileName(manifest.saveFileName)) {
+        // A name that could leave the install folder is never kept around.
+        manifest.saveFileName.clear();
+        return false;
+    }
+    return true;
+}
+
+bool DownloadEngine::EnsureInternetSession(EngineDialog& window) {
+    Wait(timings.connectivityWaitMs);
+    notifyWindow.store(&window);
+    if (CountsAsConnected(internetApi)) return OpenInternetSession();
+    Wait(timings.connectivityWaitMs);
+    // Back already: the session stays closed on this path; the fetch that
+    // follows fails and the controller's next pass opens it.
+    if (CountsAsConnected(internetApi)) return true;
+    ownerDialog.SetStatusText("Internet Error.");
+    int answer = ownerDialog.WaitForConnection(
+        "Internet Error. Click \"Yes\" to retry or click \"No\" to cancel.");
+    if (answer == kIdYes) return true;
+    ownerDialog.ShowMessageBox("Download failed due to Internet Error!", kMbOk);
+    return false;
+}
+
+}  // namespace zel

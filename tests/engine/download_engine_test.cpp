@@ -1,0 +1,186 @@
+#include "engine/download_engine.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+#include "engine/internet_access.h"
+#include "support/recording_engine_dialog.h"
+#include "sys/last_error.h"
+
+namespace zel {
+namespace {
+
+using test::RecordingEngineDialog;
+
+// Counts what the engine asks of the library, then lets the library do it.
+struct LibraryCounter {
+    static inline std::atomic<int> opens{0};
+    static inline std::atomic<int> closes{0};
+    static inline std::atomic<int> connectedStateSets{0};
+    static inline std::atomic<InternetHandle> lastClosed{nullptr};
+    static inline WinInetApi real;
+
+    static void Reset() {
+        opens = 0;
+        closes = 0;
+        connectedStateSets = 0;
+        lastClosed = nullptr;
+    }
+    static InternetHandle ZEL_WINAPI Open(const char* agent, Dword access, const char* proxy,
+                                          const char* bypass, Dword flags) {
+        ++opens;
+        return real.InternetOpenA(agent, access, proxy, bypass, flags);
+    }
+    static WinBool ZEL_WINAPI Close(InternetHandle handle) {
+        ++closes;
+        lastClosed = handle;
+        return real.InternetCloseHandle(handle);
+    }
+    static WinBool ZEL_WINAPI SetOption(InternetHandle handle, Dword option, void* buffer,
+                                        Dword length) {
+        if (!handle && option == inet::kOptionConnectedState && length == sizeof(ConnectedInfo)) {
+            ConnectedInfo info;
+            std::memcpy(&info, buffer, sizeof info);
+            if (info.connectedState == inet::kStateConnected && info.flags == 0)
+                ++connectedStateSets;
+        }
+        return real.InternetSetOptionA(handle, option, buffer, length);
+    }
+    static void Bind(WinInetApi& api) {
+        BindWinInet(api);
+        real.InternetOpenA = api.InternetOpenA;
+        real.InternetCloseHandle = api.InternetCloseHandle;
+        real.InternetSetOptionA = api.InternetSetOptionA;
+        api.InternetOpenA = &Open;
+        api.InternetCloseHandle = &Close;
+        api.InternetSetOptionA = &SetOption;
+    }
+};
+
+InternetHandle ZEL_WINAPI RefuseToOpen(const char*, Dword, const char*, const char*, Dword) {
+    SetLastSystemError(inet::kErrorInternetCannotConnect);
+    return nullptr;
+}
+
+TEST(DownloadEngineTest, NewEngineIsIdle) {
+    RecordingEngineDialog dialog;
+    DownloadEngine engine(dialog, Timings::Instant());
+    EXPECT_EQ(engine.userCommand.load(), CommandNone);
+    EXPECT_EQ(engine.verifyFailures, 0);
+    EXPECT_EQ(&engine.ownerDialog, &dialog);
+    EXPECT_TRUE(engine.segments.empty());
+    EXPECT_TRUE(engine.errorList.empty());
+    EXPECT_FALSE(engine.stopEvent.IsSet());
+    EXPECT_EQ(engine.manifest.threadCount, 2);
+    EXPECT_EQ(engine.manifest.totalSize, 0);
+    EXPECT_TRUE(engine.manifest.setupUrl.empty());
+    EXPECT_EQ(engine.internetSession.load(), nullptr);
+    EXPECT_EQ(engine.notifyWindow.load(), nullptr);
+    EXPECT_EQ(engine.runningWorkers.load(), 0);
+    EXPECT_EQ(engine.totalWritten.load(), 0);
+    EXPECT_EQ(std::string(DownloadEngine::kStateFileName), "zelv3chunks.txt");
+    EXPECT_NE(engine.internetApi.InternetOpenA, nullptr);
+}
+
+TEST(DownloadEngineTest, SecondOpenOnlyPutsTheLibraryOnline) {
+    LibraryCounter::Reset();
+    RecordingEngineDialog dialog;
+    DownloadEngine engine(dialog, Timings::Instant(), &LibraryCounter::Bind);
+    ASSERT_TRUE(engine.OpenInternetSession());
+    InternetHandle first = engine.internetSession.load();
+    ASSERT_NE(first, nullptr);
+    ASSERT_TRUE(engine.OpenInternetSession());
+    EXPECT_EQ(engine.internetSession.load(), first);
+    EXPECT_EQ(LibraryCounter::opens.load(), 1);
+    EXPECT_EQ(LibraryCounter::connectedStateSets.load(), 2);
+}
+
+TEST(DownloadEngineTest, DestroyingTheEngineClosesItsOpenSession) {
+    LibraryCounter::Reset();
+    RecordingEngineDialog dialog;
+    InternetHandle session = nullptr;
+    {
+        DownloadEngine engine(dialog, Timings::Instant(), &LibraryCounter::Bind);
+        ASSERT_TRUE(engine.OpenInternetSession());
+        session = engine.internetSession.load();
+    }
+    EXPECT_EQ(LibraryCounter::closes.load(), 1);
+    EXPECT_EQ(LibraryCounter::lastClosed.load(), session);
+
+    // Closed once by a finishing worker, then not again by the destructor.
+    LibraryCounter::Reset();
+    {
+        DownloadEngine engine(dialog, Timings::Instant(), &LibraryCounter::Bind);
+        ASSERT_TRUE(engine.OpenInternetSession());
+        engine.CloseInternetSession();
+        EXPECT_EQ(engine.internetSession.load(), nullptr);
+    }
+    EXPECT_EQ(LibraryCounter::closes.load(), 1);
+}
+
+TEST(DownloadEngineTest, MissingLibraryFailsToOpenWithoutCallingAnything) {
+    RecordingEngineDialog dialog;
+    DownloadEngine engine(dialog, Timings::Instant(), [](WinInetApi&) {});
+    EXPECT_FALSE(engine.internetApi.module.IsLoaded());
+    EXPECT_FALSE(engine.OpenInternetSession());
+    ASSERT_EQ(engine.errorList.size(), 1u);
+    EXPECT_EQ(engine.errorList[0].rfind("Error connecting to Internet.\n\n", 0), 0u);
+    EXPECT_EQ(engine.QueryRemoteSize("http://127.0.0.1:9/x"), -1);
+}
+
+TEST(DownloadEngineTest, RefusedSessionRecordsTheLibrarysErrorText) {
+    RecordingEngineDialog dialog;
+    DownloadEngine engine(dialog, Timings::Instant(), [](WinInetApi& api) {
+        BindWinInet(api);
+        api.InternetOpenA = &RefuseToOpen;
+    });
+    EXPECT_FALSE(engine.OpenInternetSession());
+    EXPECT_FALSE(engine.OpenInternetSession());
+    ASSERT_EQ(engine.errorList.size(), 2u);
+    EXPECT_EQ(engine.errorList[0],
+              "Error connecting to Internet.\n\n" +
+                  FormatInternetError(engine.internetApi, inet::kErrorInternetCannotConnect));
+    EXPECT_TRUE(dialog.MessageBoxes().empty());
+}
+
+TEST(DownloadEngineTest, MessagesGoToTheNotifyWindowOnceSet) {
+    RecordingEngineDialog owner;
+    RecordingEngineDialog window;
+    DownloadEngine engine(owner, Timings::Instant());
+    engine.PostToNotifyWindow(WM_DOWNLOAD_PROGRESS, 10, 0);
+    engine.notifyWindow = &window;
+    engine.PostToNotifyWindow(WM_DOWNLOAD_FINISHED, 1, ResultStopped);
+    EXPECT_TRUE(owner.Posted().empty());
+    auto posted = window.Posted();
+    ASSERT_EQ(posted.size(), 1u);
+    EXPECT_EQ(posted[0].message, 1026u);
+    EXPECT_EQ(posted[0].wParam, 1u);
+    EXPECT_EQ(posted[0].lParam, 2);
+}
+
+TEST(ManualResetEventTest, StaysSetForEveryWaiterUntilReset) {
+    ManualResetEvent event;
+    EXPECT_FALSE(event.IsSet());
+    EXPECT_FALSE(event.WaitFor(std::chrono::milliseconds(0)));
+    std::atomic<int> woken{0};
+    std::thread waiters[3];
+    for (auto& waiter : waiters) {
+        waiter = std::thread([&] {
+            if (event.WaitFor(std::chrono::seconds(20))) ++woken;
+        });
+    }
+    event.Set();
+    for (auto& waiter : waiters) waiter.join();
+    EXPECT_EQ(woken.load(), 3);
+    EXPECT_TRUE(event.IsSet());
+    EXPECT_TRUE(event.WaitFor(std::chrono::milliseconds(0)));
+    event.Reset();
+    EXPECT_FALSE(event.IsSet());
+}
+
+}  // namespace
+}  // namespace zel

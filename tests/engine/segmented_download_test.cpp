@@ -1,0 +1,561 @@
+// The workers against real HTTP servers on 127.0.0.1, writing real files.
+// The dialog deletes the segment records the very moment the finished message
+// is posted, so every run here also proves that no worker touches its record
+// afterwards (AddressSanitizer and ThreadSanitizer watch).
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <thread>
+
+#include "engine/download_engine.h"
+#include "engine/file_digest.h"
+#include "engine/resume_state.h"
+#include "support/fixture_server.h"
+#include "support/recording_engine_dialog.h"
+#include "support/scratch_folder.h"
+#include "support/scripted_http_server.h"
+
+namespace zel {
+
+namespace {
+
+using test::FixtureServer;
+using ::testing::ElementsAre;
+using ::testing::UnorderedElementsAre;
+
+constexpr char kPackageName[] = "setup.exe";
+constexpr char kPackageUrlPath[] = "/setup.exe";
+
+std::string MakePackage(std::int32_t size) {
+    std::string bytes(static_cast<size_t>(size), '\0');
+    std::uint32_t x = 2463534242u;
+    for (char& c : bytes) {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        c = static_cast<char>(x >> 24);
+    }
+    return bytes;
+}
+
+bool WaitUntil(const std::function<bool()>& condition) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+// The connectivity entry of a machine that has gone offline.
+WinBool ZEL_WINAPI ReportOffline(Dword* flags, Dword) {
+    *flags = 0;
+    return 0;
+}
+
+// Deletes the records while the last worker is still inside its finished
+// hook: earlier than the real dialog ever could.
+class ClearingDialog : public test::RecordingEngineDialog {
+  public:
+    DownloadEngine* engine = nullptr;
+    void PostDialogMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) override {
+        RecordingEngineDialog::PostDialogMessage(message, wParam, lParam);
+        if (message == WM_DOWNLOAD_FINISHED && engine) engine->ClearSegments();
+    }
+};
+
+// Lets a record write one piece, then holds the worker until a stop is
+// requested: a pause that lands while the worker is in its read loop.
+class WriteGate {
+  public:
+    explicit WriteGate(DownloadEngine& engine) : engine_(engine) {}
+
+    void Hold(CThread& record) {
+        auto write = record.writeAt;
+        record.writeAt = [this, write](std::uint8_t index, std::int32_t offset, const char* buffer,
+                                       std::int32_t count, std::int32_t* written) {
+            bool ok = write(index, offset, buffer, count, written);
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                written_[index] += count;
+            }
+            WaitUntil([this] { return engine_.IsStopRequested(); });
+            return ok;
+        };
+    }
+    std::int32_t WrittenBy(std::uint8_t index) const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        auto found = written_.find(index);
+        return found == written_.end() ? 0 : found->second;
+    }
+    size_t Writers() const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return written_.size();
+    }
+
+  private:
+    DownloadEngine& engine_;
+    mutable std::mutex mutex_;
+    std::map<std::uint8_t, std::int32_t> written_;
+};
+
+// The order in which workers end.
+class FinishLog {
+  public:
+    void Watch(CThread& record) {
+        auto finish = record.onFinished;
+        record.onFinished = [this, finish](std::uint8_t index, SegmentResult result,
+                                           std::int32_t next, std::int32_t remaining) {
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                order_.push_back(index);
+            }
+            finish(index, result, next, remaining);
+        };
+    }
+    std::vector<std::uint8_t> Order() const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return order_;
+    }
+
+  private:
+    mutable std::mutex mutex_;
+    std::vector<std::uint8_t> order_;
+};
+
+}  // namespace
+
+class SegmentedDownloadTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        engine = std::make_unique<DownloadEngine>(dialog, Timings::Instant());
+        dialog.engine = engine.get();
+        engine->installFolder = scratch.folder();
+        engine->notifyWindow = &dialog;
+        ASSERT_TRUE(engine->OpenInternetSession());
+    }
+
+    std::string PackagePath() const { return scratch.File(kPackageName); }
+
+    std::string DigestOf(const std::string& bytes) {
+        scratch.Write("digest.tmp", bytes);
+        return ComputeFileDigest(scratch.File("digest.tmp"));
+    }
+
+    // A fresh download of body from url in count segments, as the controller
+    // prepares it.
+    void PrepareFresh(const std::string& url, const std::string& body, unsigned count) {
+        auto size = static_cast<std::int32_t>(body.size());
+        engine->manifest.setupUrl = url;
+        engine->manifest.totalSize = size;
+        engine->manifest.setupHash = DigestOf(body);
+        engine->manifest.saveFileName = kPackageName;
+        ASSERT_TRUE(engine->CreateTargetFile(PackagePath(), size));
+        std::uint8_t index = 0;
+        for (const SegmentRange& range : SplitIntoSegments(size, count))
+            engine->AddSegment(index++, range.start, range.length);
+    }
+    void ServeAndPrepare(const std::string& body, unsigned count,
+                         const FixtureServer::Faults& faults = FixtureServer::Faults()) {
+        server.Serve(kPackageUrlPath, body, faults);
+        PrepareFresh(server.Url(kPackageUrlPath), body, count);
+    }
+
+    std::vector<test::RecordingEngineDialog::PostedMessage> Posted(unsigned message) const {
+        std::vector<test::RecordingEngineDialog::PostedMessage> found;
+        for (const auto& posted : dialog.Posted())
+            if (posted.message == message) found.push_back(posted);
+        return found;
+    }
+    // Waits for the run's finished message and for its workers to leave.
+    void WaitForFinished(size_t runs = 1) {
+        ASSERT_TRUE(WaitUntil([&] { return Posted(WM_DOWNLOAD_FINISHED).size() >= runs; }));
+        ASSERT_TRUE(WaitUntil([&] { return engine->runningWorkers.load() == 0; }));
+    }
+    std::vector<std::string> RangesAsked() const {
+        std::vector<std::string> ranges;
+        for (const auto& request : server.Requests())
+            if (request.method == "GET") ranges.push_back(request.range);
+        return ranges;
+    }
+    std::string StateFile() const { return scratch.Read(kStateFileName); }
+
+    static constexpr const char* kStateFileName = DownloadEngine::kStateFileName;
+
+    test::ScratchFolder scratch;
+    FixtureServer server;
+    ClearingDialog dialog;
+    std::unique_ptr<DownloadEngine> engine;
+};
+
+TEST_F(SegmentedDownloadTest, SplitRangesAreAskedForAndLandAtTheirOffsets) {
+    std::string body = MakePackage(10);
+    ServeAndPrepare(body, 3);
+    ASSERT_TRUE(engine->StartWorkers(false));
+    WaitForFinished();
+
+    EXPECT_THAT(RangesAsked(), UnorderedElementsAre("bytes=0-2", "bytes=3-5", "bytes=6-9"));
+    EXPECT_EQ(scratch.Read(kPackageName), body);
+    auto finished = Posted(WM_DOWNLOAD_FINISHED);
+    ASSERT_EQ(finished.size(), 1u);
+    EXPECT_EQ(finished[0].wParam, 0u);
+    EXPECT_EQ(finished[0].lParam, ResultComplete);
+    EXPECT_FALSE(scratch.Exists(kStateFileName));
+    EXPECT_TRUE(engine->VerifyDownloadedFile());
+    EXPECT_FALSE(engine->targetFile.IsOpen());
+}
+
+TEST_F(SegmentedDownloadTest, ProgressTotalsRiseStrictlyUpToThePackageSize) {
+    ServeAndPrepare(MakePackage(300000), 2);
+    ASSERT_TRUE(engine->StartWorkers(false));
+    WaitForFinished();
+    auto progress = Posted(WM_DOWNLOAD_PROGRESS);
+    ASSERT_FALSE(progress.empty());
+    for (size_t i = 1; i < progress.size(); ++i)
+        EXPECT_LT(progress[i - 1].wParam, progress[i].wParam);
+    EXPECT_EQ(progress.back().wParam, 300000u);
+    EXPECT_EQ(engine->totalWritten.load(), 300000);
+}
+
+TEST_F(SegmentedDownloadTest, PauseWhileBothWorkersReadSavesBothRangesAndOneGlobalSection) {
+    std::string body = MakePackage(400000);
+    ServeAndPrepare(body, 2);
+    WriteGate gate(*engine);
+    FinishLog finishes;
+    for (auto& record : engine->segments) {
+        gate.Hold(*record);
+        finishes.Watch(*record);
+    }
+    ASSERT_TRUE(engine->StartWorkers(false));
+    ASSERT_TRUE(WaitUntil([&] { return gate.Writers() == 2; }));
+    EXPECT_TRUE(engine->RequestStop());
+    EXPECT_FALSE(engine->RequestStop());
+    WaitForFinished();
+
+    auto finished = Posted(WM_DOWNLOAD_FINISHED);
+    ASSERT_EQ(finished.size(), 1u);
+    EXPECT_EQ(finished[0].lParam, ResultStopped);
+    const std::int32_t starts[] = {0, 200000};
+    std::string expected;
+    for (std::uint8_t index : finishes.Order()) {
+        std::int32_t done = gate.WrittenBy(index);
+        expected += FormatSegmentState(index, starts[index] + done, 200000 - done);
+    }
+    std::int32_t total = gate.WrittenBy(0) + gate.WrittenBy(1);
+    expected += FormatGlobalState(total, engine->manifest.setupHash);
+    EXPECT_EQ(StateFile(), expected);
+    EXPECT_EQ(engine->totalWritten.load(), total);
+}
+
+TEST_F(SegmentedDownloadTest, PauseAfterSegmentZeroCompletedSavesOnlySegmentOne) {
+    std::string body = MakePackage(400000);
+    ServeAndPrepare(body, 2);
+    WriteGate gate(*engine);
+    FinishLog finishes;
+    gate.Hold(*engine->segments[1]);
+    finishes.Watch(*engine->segments[0]);
+    ASSERT_TRUE(engine->StartWorkers(false));
+    ASSERT_TRUE(WaitUntil([&] { return finishes.Order().size() == 1 && gate.Writers() == 1; }));
+    ASSERT_TRUE(engine->RequestStop());
+    WaitForFinished();
+
+    std::int32_t done = gate.WrittenBy(1);
+    EXPECT_EQ(StateFile(), FormatSegmentState(1, 200000 + done, 200000 - done) +
+                               FormatGlobalState(200000 + done, engine->manifest.setupHash));
+    EXPECT_EQ(scratch.Read(kPackageName).substr(0, 200000), body.substr(0, 200000));
+    EXPECT_EQ(Posted(WM_DOWNLOAD_FINISHED).at(0).lParam, ResultStopped);
+}
+
+TEST_F(SegmentedDownloadTest, ResumeFetchesOnlyTheMissingRangesAndEndsVerified) {
+    std::string body = MakePackage(400000);
+    ServeAndPrepare(body, 2);
+    WriteGate gate(*engine);
+    for (auto& record : engine->segments) gate.Hold(*record);
+    ASSERT_TRUE(engine->StartWorkers(false));
+    ASSERT_TRUE(WaitUntil([&] { return gate.Writers() == 2; }));
+    engine->RequestStop();
+    WaitForFinished();
+    std::int32_t done0 = gate.WrittenBy(0);
+    std::int32_t done1 = gate.WrittenBy(1);
+
+    // The controller's next pass, in its order.
+    server.ClearRequests();
+    ASSERT_TRUE(engine->OpenInternetSession());
+    engine->manifest.threadCount = 9;
+    ASSERT_TRUE(engine->LoadResumeState());
+    EXPECT_EQ(engine->manifest.threadCount, 2);
+    EXPECT_EQ(engine->manifest.savedSetupHash, engine->manifest.setupHash);
+    EXPECT_EQ(engine->totalWritten.load(), done0 + done1);
+    EXPECT_EQ(Posted(WM_DOWNLOAD_PROGRESS).back().wParam,
+              static_cast<std::uintptr_t>(done0 + done1));
+    ASSERT_TRUE(engine->OpenTargetFile(PackagePath()));
+    ASSERT_TRUE(engine->StartWorkers(true));
+    engine->DeleteResumeState();
+    WaitForFinished(2);
+
+    EXPECT_THAT(RangesAsked(),
+                UnorderedElementsAre("bytes=" + std::to_string(done0) + "-199999",
+                                     "bytes=" + std::to_string(200000 + done1) + "-399999"));
+    EXPECT_EQ(Posted(WM_DOWNLOAD_PROGRESS).back().wParam, 400000u);
+    EXPECT_EQ(Posted(WM_DOWNLOAD_FINISHED).back().lParam, ResultComplete);
+    EXPECT_FALSE(scratch.Exists(kStateFileName));
+    EXPECT_EQ(scratch.Read(kPackageName), body);
+    EXPECT_TRUE(engine->VerifyDownloadedFile());
+}
+
+// The controller deletes the resume file right after a resumed start; a
+// worker that has ended by then must not lose its section to that delete.
+TEST_F(SegmentedDownloadTest, ResumedWorkerEndingBeforeTheDeleteKeepsItsSection) {
+    FixtureServer::Faults missing;
+    missing.status = 404;
+    ServeAndPrepare(MakePackage(1000), 1, missing);
+    engine->ClearSegments();
+    engine->internetApi.InternetGetConnectedState = &ReportOffline;
+    scratch.Write(kStateFileName, FormatSegmentState(0, 100, 900) + FormatGlobalState(100, "HASH"));
+    ASSERT_TRUE(engine->LoadResumeState());
+    ASSERT_TRUE(engine->OpenTargetFile(PackagePath()));
+    ASSERT_TRUE(engine->StartWorkers(true));
+    WaitForFinished();
+    engine->DeleteResumeState();
+
+    EXPECT_EQ(StateFile(),
+              FormatSegmentState(0, 100, 900) + FormatGlobalState(100, engine->manifest.setupHash));
+    EXPECT_EQ(Posted(WM_DOWNLOAD_FINISHED).at(0).lParam, ResultFailed);
+    EXPECT_EQ(Posted(WM_DOWNLOAD_FINISHED).at(0).wParam, 1u);
+    engine->DeleteResumeState();  // a later delete (a restart) still deletes
+    EXPECT_FALSE(scratch.Exists(kStateFileName));
+}
+
+TEST_F(SegmentedDownloadTest, DroppedConnectionIsRetriedFromTheFirstMissingByte) {
+    std::string body = MakePackage(300000);
+    FixtureServer::Faults drop;
+    drop.dropAfterBytes = 100000;
+    ServeAndPrepare(body, 1, drop);
+    auto write = engine->segments[0]->writeAt;
+    engine->segments[0]->writeAt = [&, write](std::uint8_t i, std::int32_t offset,
+                                              const char* buffer, std::int32_t count,
+                                              std::int32_t* written) {
+        server.Serve(kPackageUrlPath, body);  // the next connection holds
+        return write(i, offset, buffer, count, written);
+    };
+    ASSERT_TRUE(engine->StartWorkers(false));
+    WaitForFinished();
+
+    auto ranges = RangesAsked();
+    ASSERT_EQ(ranges.size(), 2u);
+    EXPECT_EQ(ranges[0], "bytes=0-299999");
+    int resumedAt = std::stoi(ranges[1].substr(6));
+    EXPECT_GT(resumedAt, 0);
+    EXPECT_LE(resumedAt, 100000);
+    EXPECT_EQ(ranges[1], "bytes=" + std::to_string(resumedAt) + "-299999");
+    EXPECT_EQ(scratch.Read(kPackageName), body);
+    EXPECT_EQ(Posted(WM_DOWNLOAD_FINISHED).at(0).lParam, ResultComplete);
+}
+
+TEST_F(SegmentedDownloadTest, AnswerEndingEarlyIsRetriedForTheRestOnly) {
+    std::string body = MakePackage(300000);
+    FixtureServer::Faults cut;
+    cut.cutBodyAt = 50000;
+    ServeAndPrepare(body, 1, cut);
+    auto write = engine->segments[0]->writeAt;
+    engine->segments[0]->writeAt = [&, write](std::uint8_t i, std::int32_t offset,
+                                              const char* buffer, std::int32_t count,
+                                              std::int32_t* written) {
+        if (offset + count >= 50000) server.Serve(kPackageUrlPath, body);
+        return write(i, offset, buffer, count, written);
+    };
+    ASSERT_TRUE(engine->StartWorkers(false));
+    WaitForFinished();
+    EXPECT_THAT(RangesAsked(), ElementsAre("bytes=0-299999", "bytes=50000-299999"));
+    EXPECT_EQ(scratch.Read(kPackageName), body);
+}
+
+TEST_F(SegmentedDownloadTest, ServerIgnoringRangeStillYieldsTheRightFile) {
+    std::string body = MakePackage(300000);
+    FixtureServer::Faults ignore;
+    ignore.ignoreRange = true;
+    ServeAndPrepare(body, 3, ignore);
+    ASSERT_TRUE(engine->StartWorkers(false));
+    WaitForFinished();
+    EXPECT_EQ(scratch.Read(kPackageName), body);
+    EXPECT_TRUE(engine->VerifyDownloadedFile());
+}
+
+// How a reset in mid-body reads depends on the library: an error (a
+// transport error) or an early end of data (a failed attempt, as Wine's
+// wininet has it). Either way the worker gives up offline and saves the rest.
+TEST_F(SegmentedDownloadTest, DropWhileOfflineEndsTheWorkerAndSavesTheRest) {
+    FixtureServer::Faults drop;
+    drop.dropAfterBytes = 100000;
+    ServeAndPrepare(MakePackage(300000), 1, drop);
+    engine->internetApi.InternetGetConnectedState = &ReportOffline;
+    ASSERT_TRUE(engine->StartWorkers(false));
+    WaitForFinished();
+
+    auto finished = Posted(WM_DOWNLOAD_FINISHED);
+    ASSERT_EQ(finished.size(), 1u);
+    ASSERT_TRUE(finished[0].lParam == ResultTransportError || finished[0].lParam == ResultFailed);
+    EXPECT_EQ(finished[0].wParam, finished[0].lParam == ResultFailed ? 1u : 0u);
+    EXPECT_EQ(RangesAsked().size(), 1u);
+    std::int32_t done = engine->totalWritten.load();
+    EXPECT_EQ(StateFile(), FormatSegmentState(0, done, 300000 - done) +
+                               FormatGlobalState(done, engine->manifest.setupHash));
+}
+
+TEST_F(SegmentedDownloadTest, UnreachableServerWhileOfflineIsATransportError) {
+    std::uint16_t port = 0;
+    test::TestSocket::ListenOnLoopback(port).Close();  // a port where nobody listens
+    PrepareFresh("http://127.0.0.1:" + std::to_string(port) + "/setup.exe", MakePackage(1000), 2);
+    engine->internetApi.InternetGetConnectedState = &ReportOffline;
+    ASSERT_TRUE(engine->StartWorkers(false));
+    WaitForFinished();
+
+    auto finished = Posted(WM_DOWNLOAD_FINISHED);
+    ASSERT_EQ(finished.size(), 1u);
+    EXPECT_EQ(finished[0].lParam, ResultTransportError);
+    EXPECT_EQ(finished[0].wParam, 0u);
+    ResumeState state;
+    ASSERT_EQ(ReadResumeState(scratch.File(kStateFileName), 1000, &state),
+              ResumeReadResult::Readable);
+    EXPECT_EQ(state.segments.size(), 2u);
+    EXPECT_TRUE(state.hasGlobal);
+}
+
+TEST_F(SegmentedDownloadTest, RecordWithoutUrlStopsWithItsWholeRangeSaved) {
+    PrepareFresh("", MakePackage(1000), 1);
+    ASSERT_TRUE(engine->StartWorkers(false));
+    WaitForFinished();
+    auto boxes = dialog.MessageBoxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "Not able to collect download information!");
+    EXPECT_EQ(boxes[0].flags, kMbOk);
+    EXPECT_EQ(Posted(WM_DOWNLOAD_FINISHED).at(0).lParam, ResultStopped);
+    EXPECT_EQ(StateFile(),
+              "[Thread 00]\r\nStartPos=0\r\nChunkLength=1000\r\n\r\n"
+              "[Global]\r\nTotalDownloaded=0\r\nSetupHash=" +
+                  engine->manifest.setupHash + "\r\n\r\n");
+}
+
+TEST_F(SegmentedDownloadTest, EmptySegmentsCompleteWithoutARequest) {
+    std::string body = MakePackage(2);
+    ServeAndPrepare(body, 3);
+    ASSERT_TRUE(engine->StartWorkers(false));
+    WaitForFinished();
+    EXPECT_THAT(RangesAsked(), ElementsAre("bytes=0-1"));
+    EXPECT_EQ(Posted(WM_DOWNLOAD_FINISHED).at(0).lParam, ResultComplete);
+    EXPECT_EQ(scratch.Read(kPackageName), body);
+}
+
+TEST_F(SegmentedDownloadTest, WorkerThatCannotBeCreatedWindsTheRunUp) {
+    ServeAndPrepare(MakePackage(300000), 3);
+    WriteGate gate(*engine);
+    gate.Hold(*engine->segments[0]);
+    int launches = 0;
+    engine->launchWorker = [&](std::function<void()> body, std::thread& thread) {
+        if (++launches == 2) return false;
+        return DownloadEngine::LaunchWorkerThread(std::move(body), thread);
+    };
+    EXPECT_FALSE(engine->StartWorkers(false));
+    WaitForFinished();
+
+    EXPECT_EQ(launches, 2);
+    EXPECT_EQ(Posted(WM_DOWNLOAD_FINISHED).size(), 1u);
+    ResumeState state;
+    ASSERT_EQ(ReadResumeState(scratch.File(kStateFileName), 300000, &state),
+              ResumeReadResult::Readable);
+    ASSERT_EQ(state.segments.size(), 3u);
+    EXPECT_EQ(state.segments[0].start, gate.WrittenBy(0));
+    EXPECT_EQ(state.segments[1].start, 100000);
+    EXPECT_EQ(state.segments[1].length, 100000);
+    EXPECT_EQ(state.segments[2].start, 200000);
+    EXPECT_EQ(state.segments[2].length, 100000);
+    EXPECT_TRUE(state.hasGlobal);
+    for (const std::string& range : RangesAsked()) EXPECT_EQ(range, "bytes=0-99999");
+}
+
+TEST_F(SegmentedDownloadTest, FailedWriteIsFetchedAgain) {
+    std::string body = MakePackage(200000);
+    ServeAndPrepare(body, 1);
+    auto write = engine->segments[0]->writeAt;
+    int calls = 0;
+    engine->segments[0]->writeAt = [&, write](std::uint8_t i, std::int32_t offset,
+                                              const char* buffer, std::int32_t count,
+                                              std::int32_t* written) {
+        if (++calls == 2) return false;
+        return write(i, offset, buffer, count, written);
+    };
+    ASSERT_TRUE(engine->StartWorkers(false));
+    WaitForFinished();
+    EXPECT_EQ(RangesAsked().size(), 2u);
+    EXPECT_EQ(scratch.Read(kPackageName), body);
+    EXPECT_EQ(engine->totalWritten.load(), 200000);
+}
+
+TEST_F(SegmentedDownloadTest, CreateTargetFileFillsWithZeros) {
+    ASSERT_TRUE(engine->CreateTargetFile(PackagePath(), 0));
+    engine->targetFile.Close();
+    EXPECT_EQ(scratch.Read(kPackageName), "");
+    ASSERT_TRUE(engine->CreateTargetFile(PackagePath(), 300000));
+    engine->targetFile.Close();
+    EXPECT_EQ(scratch.Read(kPackageName), std::string(300000, '\0'));
+}
+
+TEST_F(SegmentedDownloadTest, FailedPreallocationClosesItsFile) {
+    EXPECT_FALSE(engine->CreateTargetFile(PackagePath(), -1));
+    EXPECT_FALSE(engine->targetFile.IsOpen());
+    EXPECT_FALSE(engine->CreateTargetFile(scratch.File("missing/setup.exe"), 10));
+    EXPECT_FALSE(engine->targetFile.IsOpen());
+    EXPECT_FALSE(engine->OpenTargetFile(scratch.File("other.exe")));
+}
+
+// Answers that would put bytes at the wrong place: a 206 for another first
+// byte, a 206 of a package of another size, a 206 without its range, a 200
+// of another length. Each attempt fails with nothing written.
+TEST_F(SegmentedDownloadTest, AnswerForAnotherRangeOrPackageIsNeverWritten) {
+    std::string body = MakePackage(1000);
+    const std::string answers[] = {
+        test::ScriptedHttpServer::Answer("206 Partial Content",
+                                         "Content-Range: bytes 1-999/1000\r\n", body.substr(1)),
+        test::ScriptedHttpServer::Answer("206 Partial Content",
+                                         "Content-Range: bytes 0-999/2000\r\n", body),
+        test::ScriptedHttpServer::Answer("206 Partial Content", "", body),
+        test::ScriptedHttpServer::Answer("200 OK", "", body + "more"),
+    };
+    engine->internetApi.InternetGetConnectedState = &ReportOffline;
+    for (const std::string& answer : answers) {
+        test::ScriptedHttpServer scripted([&](const std::string&) { return answer; });
+        dialog.engine = engine.get();
+        ASSERT_TRUE(engine->OpenInternetSession());
+        PrepareFresh(scripted.Url("/setup.exe"), body, 1);
+        size_t runs = Posted(WM_DOWNLOAD_FINISHED).size();
+        engine->StartWorkers(false);
+        WaitForFinished(runs + 1);
+        EXPECT_EQ(Posted(WM_DOWNLOAD_FINISHED).back().lParam, ResultFailed);
+        EXPECT_EQ(scratch.Read(kPackageName), std::string(1000, '\0'));
+        EXPECT_TRUE(Posted(WM_DOWNLOAD_PROGRESS).empty());
+        engine->DeleteResumeState();
+    }
+}
+
+TEST_F(SegmentedDownloadTest, ShortPartialAnswerIsWrittenAndTheRestAskedFor) {
+    std::string body = MakePackage(1000);
+    test::ScriptedHttpServer scripted([&](const std::string& range) {
+        if (range == "bytes=0-999")
+            return test::ScriptedHttpServer::Answer(
+                "206 Partial Content", "Content-Range: bytes 0-499/1000\r\n", body.substr(0, 500));
+        return test::ScriptedHttpServer::Answer(
+            "206 Partial Content", "Content-Range: bytes 500-999/1000\r\n", body.substr(500));
+    });
+    PrepareFresh(scripted.Url("/setup.exe"), body, 1);
+    ASSERT_TRUE(engine->StartWorkers(false));
+    WaitForFinished();
+    EXPECT_THAT(scripted.Ranges(), ElementsAre("bytes=0-999", "bytes=500-999"));
+    EXPECT_EQ(scratch.Read(kPackageName), body);
+}
+
+}  // namespace zel
