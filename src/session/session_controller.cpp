@@ -8,6 +8,7 @@
 #include "engine/internet_access.h"
 #include "engine/resume_state.h"
 #include "engine/segment.h"
+#include "engine/target_file.h"
 #include "session/progress_percent.h"
 #include "session/session_texts.h"
 #include "sys/install_folder.h"
@@ -30,7 +31,7 @@ bool EqualsIgnoringCase(const std::string& a, const std::string& b) {
 }
 
 void DeleteFileIfPresent(const std::string& path) {
-    if (GetPathKind(path) == kPathFile) std::remove(path.c_str());
+    if (GetPathKind(path) == kPathFile) TargetFile::Delete(path);
 }
 
 }  // namespace
@@ -97,12 +98,10 @@ void SessionController::PostDialogMessage(unsigned message, std::uintptr_t wPara
 // --- The controller thread ----------------------------------------------------
 
 void SessionController::StartSessionThread() {
-    ++sessionThreads_;
     std::thread previous = std::move(controllerThread_);
     controllerThread_ = std::thread([this, previous = std::move(previous)]() mutable {
         if (previous.joinable()) previous.join();
         RunSession();
-        --sessionThreads_;
     });
 }
 
@@ -153,7 +152,7 @@ SessionController::PassEnd SessionController::StartFreshDownload(const std::stri
     // Segments read from a resume file that was then discarded must not be
     // downloaded beside the fresh ones.
     engine_.ClearSegments();
-    std::remove(packagePath.c_str());
+    TargetFile::Delete(packagePath);
     if (!engine_.CreateTargetFile(packagePath, totalSize_)) {
         ShowMessageBox(texts::kCannotAllocate, kMbOk | kMbIconError);
         return PassEnd::Done;

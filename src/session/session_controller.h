@@ -99,7 +99,6 @@ class SessionController : public EngineDialog {
     std::atomic<std::int32_t> totalSize_{0};
     std::atomic<std::int32_t> splitSize_{0};
     std::atomic<bool> userPaused_{false};
-    std::atomic<int> sessionThreads_{0};  // started and not yet ended
 
     std::thread controllerThread_;  // the latest pass; it joins its predecessor
     DownloadEngine engine_;         // last member: built after the state it reports to

@@ -54,7 +54,10 @@ void SessionController::OnRestart() {
 void SessionController::OnCancelDownload() {
     if (ShowMessageBox(texts::kCancelQuestion, kMbYesNo) != kIdYes) return;
     engine_.userCommand = CommandCancel;
-    if (paused_ || (sessionThreads_ == 0 && engine_.runningWorkers == 0)) {
+    // Without running workers no stop report would come to end the dialog:
+    // a pass still connecting or preparing might never start any, and the
+    // disabled buttons would leave the user no way out.
+    if (paused_ || engine_.runningWorkers == 0) {
         port_.EndDialog(DialogEnd::Cancel);
         return;
     }

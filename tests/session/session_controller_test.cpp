@@ -60,7 +60,11 @@ TEST(SessionControllerTest, PackageAlreadyInTheFolderIsLaunchedByTheTimerWithout
     EXPECT_EQ(bench.dialog.Launches(), std::vector<std::string>{bench.PackageFile()});
     EXPECT_EQ(bench.dialog.Ended(), DialogEnd::Close);
     EXPECT_TRUE(bench.PackageGets().empty());
-    EXPECT_EQ(bench.dialog.Status(), texts::kCompleted);
+    // Shown as complete when found, and again by the launch, each time
+    // followed by the full bar and its percentage.
+    EXPECT_TRUE(ContainsInOrder(bench.dialog.StatusTexts(),
+                                {texts::kCompleted, ProgressText(100), texts::kCompleted,
+                                 ProgressText(100)}));
     EXPECT_EQ(bench.dialog.ProgressPositions().back(), 100);
     EXPECT_EQ(bench.dialog.FinishedMessagesSeen(), 0u);
 }
@@ -244,6 +248,28 @@ TEST(SessionControllerTest, PackageThatCannotBeCreatedShowsTheDiskSpaceMessageAn
     bench.dialog.PumpFor(std::chrono::milliseconds(100));
     EXPECT_FALSE(bench.dialog.Ended().has_value());
     EXPECT_TRUE(bench.PackageGets().empty());
+
+    // Nothing runs any more: a confirmed Cancel ends the dialog at once.
+    bench.dialog.Answer(texts::kCancelQuestion, kIdYes);
+    bench.controller->OnCancelDownload();
+    EXPECT_EQ(bench.dialog.Ended(), DialogEnd::Cancel);
+}
+
+TEST(SessionControllerTest, CancelWhileWaitingForTheConnectionEndsTheDialogAtOnce) {
+    SessionBench bench;
+    bench.ServePackage(50000);
+    bench.connection.SetOnline(false);
+    bench.dialog.Answer(texts::kInternetErrorRetryQuestion, kIdYes);  // and stays offline
+    bench.Start();
+    ASSERT_TRUE(bench.dialog.PumpUntil(
+        [&] { return bench.dialog.SawBox(texts::kInternetErrorRetryQuestion); }));
+    bench.dialog.Answer(texts::kCancelQuestion, kIdYes);
+    bench.controller->OnCancelDownload();
+
+    EXPECT_EQ(bench.dialog.Ended(), DialogEnd::Cancel);
+    bench.controller.reset();  // the waiting pass ends with its controller
+    EXPECT_TRUE(bench.PackageGets().empty());
+    EXPECT_FALSE(bench.dialog.ExitCode().has_value());
 }
 
 // The engine's report of one failed worker and a complete last worker has
