@@ -62,9 +62,9 @@ TEST(SessionControllerTest, PackageAlreadyInTheFolderIsLaunchedByTheTimerWithout
     EXPECT_TRUE(bench.PackageGets().empty());
     // Shown as complete when found, and again by the launch, each time
     // followed by the full bar and its percentage.
-    EXPECT_TRUE(ContainsInOrder(bench.dialog.StatusTexts(),
-                                {texts::kCompleted, ProgressText(100), texts::kCompleted,
-                                 ProgressText(100)}));
+    EXPECT_TRUE(ContainsInOrder(
+        bench.dialog.StatusTexts(),
+        {texts::kCompleted, ProgressText(100), texts::kCompleted, ProgressText(100)}));
     EXPECT_EQ(bench.dialog.ProgressPositions().back(), 100);
     EXPECT_EQ(bench.dialog.FinishedMessagesSeen(), 0u);
 }
@@ -182,8 +182,10 @@ TEST(SessionControllerTest, OfflineAtStartAnsweredNoEndsTheProcessWithCodeZero) 
     EXPECT_TRUE(bench.dialog.Launches().empty());
 }
 
-// The package's connections break before any byte while the machine is
-// online (the workers keep trying), until the machine goes offline.
+// The package first lies on a mirror whose connections break before any
+// byte and which then goes away, so that every attempt fails in sending
+// while the workers keep trying, until the machine goes offline. The next
+// manifest names the bench's own server.
 class TransportErrorTest : public ::testing::Test {
   protected:
     static Timings Pacing() {
@@ -193,22 +195,29 @@ class TransportErrorTest : public ::testing::Test {
     }
 
     void StartUntilTheLineDrops() {
+        bench.ServePackage(200000);
         ServeFaults drop;
         drop.dropAfterBytes = 0;
-        bench.ServePackage(200000, drop);
+        mirror.Serve(SessionBench::kPackagePath, bench.Package(), drop);
+        bench.ServeManifest(bench.Digest(), mirror.Url(SessionBench::kPackagePath));
         bench.Start();
-        ASSERT_TRUE(bench.dialog.PumpUntil([&] { return bench.PackageGets().size() >= 4; }));
+        ASSERT_TRUE(bench.dialog.PumpUntil([&] { return mirror.RequestCount() >= 4; }));
+        mirror.Stop();
+        bench.dialog.PumpFor(std::chrono::milliseconds(50));
         bench.connection.SetOnline(false);
     }
 
+    void BringTheLineBack() {
+        bench.ServeManifest(bench.Digest());
+        bench.connection.SetOnline(true);
+    }
+
     SessionBench bench{Pacing()};
+    test::FixtureServer mirror;
 };
 
 TEST_F(TransportErrorTest, OfflineThenBackResumesFromTheResumeFile) {
-    bench.dialog.Answer(texts::kTransportErrorQuestion, kIdYes, [&] {
-        bench.server.Serve(SessionBench::kPackagePath, bench.Package());
-        bench.connection.SetOnline(true);
-    });
+    bench.dialog.Answer(texts::kTransportErrorQuestion, kIdYes, [&] { BringTheLineBack(); });
     StartUntilTheLineDrops();
     ASSERT_TRUE(bench.dialog.PumpUntilEnded());
 
@@ -219,6 +228,7 @@ TEST_F(TransportErrorTest, OfflineThenBackResumesFromTheResumeFile) {
         ContainsInOrder(bench.dialog.ButtonTexts(kPauseButtonId), {texts::kResume, texts::kPause}));
     EXPECT_EQ(bench.dialog.Launches().size(), 1u);
     EXPECT_EQ(bench.ReadPackageFile(), bench.Package());
+    EXPECT_EQ(bench.BytesAskedFor(), 200000) << "the resumed ranges, from the new address";
 }
 
 TEST_F(TransportErrorTest, DecliningToWaitDeletesTheResumeFileAndCloses) {
@@ -226,6 +236,7 @@ TEST_F(TransportErrorTest, DecliningToWaitDeletesTheResumeFileAndCloses) {
     StartUntilTheLineDrops();
     ASSERT_TRUE(bench.dialog.PumpUntilEnded());
 
+    EXPECT_TRUE(bench.dialog.SawBox("Internet Error! Do you like to retry."));
     EXPECT_EQ(bench.dialog.Ended(), DialogEnd::Close);
     EXPECT_TRUE(bench.dialog.Launches().empty());
     EXPECT_EQ(GetPathKind(bench.StateFile()), kPathNothing);

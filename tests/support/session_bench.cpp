@@ -60,12 +60,12 @@ void SessionBench::ServePackage(std::int32_t size, const ServeFaults& faults,
     ServeManifest(digestText.empty() ? digest_ : digestText);
 }
 
-void SessionBench::ServeManifest(const std::string& digestText) {
+void SessionBench::ServeManifest(const std::string& digestText, const std::string& packageUrl) {
     server.Serve(kManifestPath,
                  "<?xml version=\"1.0\"?>\n<zel>\n"
                  "  <alternate_url_count>1</alternate_url_count>\n"
                  "  <alternate_setupurl>" +
-                     server.Url(kPackagePath) +
+                     (packageUrl.empty() ? server.Url(kPackagePath) : packageUrl) +
                      "</alternate_setupurl>\n"
                      "  <flag>\"" +
                      digestText + "\"</flag>\n  <size>" + std::to_string(package_.size()) +

@@ -36,7 +36,8 @@ class SessionBench {
     // it with its real digest (or with digestText when given).
     void ServePackage(std::int32_t size, const ServeFaults& faults = ServeFaults(),
                       const std::string& digestText = std::string());
-    void ServeManifest(const std::string& digestText);
+    // The manifest naming packageUrl (the bench's own package when empty).
+    void ServeManifest(const std::string& digestText, const std::string& packageUrl = "");
 
     // Makes the controller (before the first session, for tests that set
     // something up on it) and starts the first session.
