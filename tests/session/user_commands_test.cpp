@@ -73,7 +73,7 @@ TEST_F(UserCommandsTest, PauseThenResumeFetchesOnlyTheMissingBytes) {
         }
     }
     EXPECT_EQ(bench.BytesAskedFor(requestsBefore), kPackageSize - saved);
-    EXPECT_EQ(bench.ReadPackageFile(), bench.Package());
+    EXPECT_TRUE(bench.ReadPackageFile() == bench.Package()) << "the package file holds the package";
     EXPECT_EQ(bench.dialog.Launches().size(), 1u);
 }
 
@@ -132,7 +132,7 @@ TEST_F(UserCommandsTest, RestartWhileDownloadingStartsAgainFromTheFirstByte) {
     EXPECT_TRUE(bench.dialog.SawStatus(texts::kRestartedStatus));
     EXPECT_EQ(bench.dialog.ButtonState(kRestartButtonId).text, "Restart");
     EXPECT_EQ(bench.BytesAskedFor(requestsBefore), kPackageSize);
-    EXPECT_EQ(bench.ReadPackageFile(), bench.Package());
+    EXPECT_TRUE(bench.ReadPackageFile() == bench.Package()) << "the package file holds the package";
     EXPECT_EQ(bench.dialog.Launches().size(), 1u);
 }
 
@@ -147,7 +147,23 @@ TEST_F(UserCommandsTest, RestartWhilePausedDropsTheResumeFileAndStartsAfresh) {
     EXPECT_EQ(bench.dialog.ButtonState(kPauseButtonId).text, "Pause");
     ASSERT_TRUE(bench.dialog.PumpUntilEnded());
     EXPECT_EQ(bench.BytesAskedFor(requestsBefore), kPackageSize);
-    EXPECT_EQ(bench.ReadPackageFile(), bench.Package());
+    EXPECT_TRUE(bench.ReadPackageFile() == bench.Package()) << "the package file holds the package";
+    EXPECT_EQ(bench.dialog.Launches().size(), 1u);
+}
+
+// After a restart the download is no longer paused, so a lost connection
+// is waited for (and asked about) again instead of being retried blindly.
+TEST_F(UserCommandsTest, RestartFromPauseWaitsForALostConnectionAgain) {
+    StartAndWaitForProgress();
+    PauseAndWaitUntilPaused();
+    bench.connection.SetOnline(false);
+    bench.dialog.Answer(texts::kInternetErrorRetryQuestion, kIdYes,
+                        [&] { bench.connection.SetOnline(true); });
+    bench.controller->OnRestart();
+    ASSERT_TRUE(bench.dialog.PumpUntilEnded());
+
+    EXPECT_TRUE(bench.dialog.SawBox(texts::kInternetErrorRetryQuestion));
+    EXPECT_TRUE(bench.ReadPackageFile() == bench.Package()) << "the package file holds the package";
     EXPECT_EQ(bench.dialog.Launches().size(), 1u);
 }
 
