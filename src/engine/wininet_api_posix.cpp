@@ -316,6 +316,10 @@ WinBool ZEL_WINAPI CrackUrl(const char* urlText, Dword urlLength, Dword,
 }  // namespace
 
 void BindWinInet(WinInetApi& api) {
+    // Before any worker thread exists: older libcurl initialises itself
+    // lazily and not thread-safely. Counted by libcurl; never undone, as
+    // wininet.dll stays mapped in the Windows build too.
+    curl_global_init(CURL_GLOBAL_DEFAULT);
     api.InternetGetConnectedState = nullptr;
     api.InternetCloseHandle = &CloseHandle;
     api.InternetGetLastResponseInfoA = &LastResponseInfo;

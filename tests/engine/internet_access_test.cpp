@@ -233,6 +233,27 @@ TEST_F(InternetAccessTest, RangedGetIsAnswered206WithItsContentRange) {
     EXPECT_EQ(server.Requests()[0].range, "bytes=2-5");
 }
 
+// Small reads of a large body: the adapter holds curl back while the reader
+// lags and must hand every byte over once, in order.
+TEST_F(InternetAccessTest, SmallReadsOfALargeBodyDeliverEveryByteInOrder) {
+    const std::string body = Pattern(2 * 1024 * 1024 + 17);
+    server.Serve("/large.bin", body);
+    UrlParts parts;
+    ASSERT_TRUE(CrackUrl(api, server.Url("/large.bin"), parts));
+    ScopedInternetHandle connection = ConnectToHost(api, session.Get(), parts);
+    ScopedInternetHandle request = OpenRequest(api, connection, "GET", parts, 0);
+    ASSERT_TRUE(request);
+    ApplyRequestTimeouts(api, request.Get(), timings);
+    ASSERT_TRUE(api.HttpSendRequestA(request.Get(), nullptr, 0, nullptr, 0));
+    std::string received;
+    char piece[1000];
+    Dword got = 0;
+    while (api.InternetReadFile(request.Get(), piece, sizeof piece, &got) && got > 0)
+        received.append(piece, got);
+    EXPECT_EQ(received.size(), body.size());
+    EXPECT_TRUE(received == body);
+}
+
 TEST(CrackUrlTest, SplitsEveryPieceAsTheLibraryDoes) {
     WinInetApi api;
     BindWinInet(api);

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -556,6 +557,31 @@ TEST_F(SegmentedDownloadTest, ShortPartialAnswerIsWrittenAndTheRestAskedFor) {
     WaitForFinished();
     EXPECT_THAT(scripted.Ranges(), ElementsAre("bytes=0-999", "bytes=500-999"));
     EXPECT_EQ(scratch.Read(kPackageName), body);
+}
+
+}  // namespace zel
+
+namespace zel {
+
+// nginx, when scripts/test has started it (tests/support/nginx-fixture): a
+// real server's ranged answers put together and verified.
+TEST_F(SegmentedDownloadTest, SegmentsFromNginxMakeTheVerifiedPackage) {
+    const char* port = std::getenv("ZEL_NGINX_PORT");
+    const char* size = std::getenv("ZEL_NGINX_PACKAGE_SIZE");
+    const char* digest = std::getenv("ZEL_NGINX_PACKAGE_SHA1");
+    if (!port || !size || !digest) GTEST_SKIP() << "no nginx fixture (scripts/test starts it)";
+    engine->manifest.setupUrl = std::string("http://127.0.0.1:") + port + "/setup.bin";
+    engine->manifest.totalSize = std::atoi(size);
+    engine->manifest.setupHash = digest;
+    engine->manifest.saveFileName = kPackageName;
+    ASSERT_TRUE(engine->CreateTargetFile(PackagePath(), engine->manifest.totalSize));
+    std::uint8_t index = 0;
+    for (const SegmentRange& range : SplitIntoSegments(engine->manifest.totalSize, 3))
+        engine->AddSegment(index++, range.start, range.length);
+    ASSERT_TRUE(engine->StartWorkers(false));
+    WaitForFinished();
+    EXPECT_EQ(Posted(WM_DOWNLOAD_FINISHED).at(0).lParam, ResultComplete);
+    EXPECT_TRUE(engine->VerifyDownloadedFile());
 }
 
 }  // namespace zel
