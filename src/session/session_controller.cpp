@@ -50,6 +50,8 @@ SessionController::~SessionController() {
     engine_.userCommand = CommandCancel;
     engine_.RequestStop();
     if (controllerThread_.joinable()) controllerThread_.join();
+    // Workers call back into this object; they must be gone while it is
+    // still whole, not only by the time the engine member is destroyed.
     while (engine_.runningWorkers > 0) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
