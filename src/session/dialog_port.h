@@ -1,0 +1,63 @@
+// The narrow window through which the download session reaches its dialog.
+// The Win32 main dialog implements it with real controls and PostMessageA;
+// the tests implement it with a scripted dialog that keeps its own queue.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "engine/engine_dialog.h"
+
+namespace zel {
+
+// Controls of the main dialog that the session changes.
+inline constexpr int kProgressBarId = 1000;
+inline constexpr int kStatusTextId = 1001;
+inline constexpr int kPauseButtonId = 1002;
+inline constexpr int kRestartButtonId = 1003;
+inline constexpr int kCancelButtonId = 2;
+
+// The launch timer of a package found complete and verified.
+inline constexpr unsigned kLaunchTimerId = 1001;
+
+// How the dialog ends: closed by the session (the program then quits) or
+// cancelled by the user's confirmed Cancel.
+enum class DialogEnd { Close, Cancel };
+
+class DialogPort {
+  public:
+    virtual ~DialogPort() = default;
+
+    // Control changes; callable from any thread, carried to the dialog's thread.
+    virtual void SetStatusLine(const std::string& text) = 0;
+    virtual void SetProgressPosition(int percent) = 0;  // 0..100
+    virtual void EnableButton(int controlId, bool enable) = 0;
+    virtual void SetButtonText(int controlId, const std::string& text) = 0;
+
+    // Shows a message box with the application's title as caption and blocks
+    // the calling thread until it is answered; returns kIdOk, kIdYes or kIdNo.
+    virtual int ShowMessageBox(const std::string& text, unsigned flags) = 0;
+
+    // Timer kLaunchTimerId on the dialog; its tick reaches the session's
+    // OnLaunchTimer on the dialog's thread.
+    virtual void SetLaunchTimer(unsigned periodMs) = 0;
+    virtual void KillLaunchTimer() = 0;
+
+    // Queues a message for the dialog's thread without waiting for it.
+    virtual void PostDialogMessage(unsigned message, std::uintptr_t wParam,
+                                   std::intptr_t lParam) = 0;
+
+    // Handles at most one pending window message on the dialog's thread,
+    // waiting up to maxWaitMs for one to arrive.
+    virtual void HandleOnePendingMessage(unsigned maxWaitMs) = 0;
+
+    virtual void EndDialog(DialogEnd how) = 0;
+
+    // Opens the package with the shell's "open" verb, normally shown.
+    virtual void OpenWithShell(const std::string& path) = 0;
+
+    // Ends the whole process at once; in tests it only records the code.
+    virtual void EndProcess(int exitCode) = 0;
+};
+
+}  // namespace zel

@@ -1,0 +1,23 @@
+#include "session/finished_row.h"
+
+namespace zel {
+
+FinishedRow ChooseFinishedRow(const FinishedReport& report, bool cancelRequested,
+                              bool restartRequested) {
+    if (report.launchRequest) return FinishedRow::LaunchRequest;
+    switch (report.lastResult) {
+        case kReportStopped:
+            if (cancelRequested) return FinishedRow::CancelStop;
+            if (restartRequested) return FinishedRow::RestartStop;
+            return FinishedRow::PauseStop;
+        case kReportTransportError:
+            return FinishedRow::TransportError;
+        case kReportComplete:
+            if (report.workersFailed == 0) return FinishedRow::VerifyAndLaunch;
+            return FinishedRow::RetryOrIdle;
+        default:
+            return FinishedRow::RetryOrIdle;
+    }
+}
+
+}  // namespace zel

@@ -1,0 +1,37 @@
+// Which way the session goes when a run of workers has ended (or the launch
+// timer asks for a launch).
+#pragma once
+
+#include <cstdint>
+
+namespace zel {
+
+// The final outcome of the last worker to end, as the engine reports it.
+inline constexpr std::intptr_t kReportFailed = 0;
+inline constexpr std::intptr_t kReportComplete = 1;
+inline constexpr std::intptr_t kReportStopped = 2;
+inline constexpr std::intptr_t kReportTransportError = 3;
+
+enum class FinishedRow {
+    CancelStop,       // stopped for the user's Cancel: the dialog ends
+    RestartStop,      // stopped for a restart: a fresh session
+    PauseStop,        // stopped for a pause: the Resume button
+    TransportError,   // the connection broke: resume when it is back
+    VerifyAndLaunch,  // every worker complete: check the digest, then launch
+    LaunchRequest,    // the package was found complete and verified before
+    RetryOrIdle,      // anything else: another pass while online
+};
+
+struct FinishedReport {
+    std::uintptr_t workersFailed = 0;
+    std::intptr_t lastResult = kReportFailed;
+    // Set only by the launch timer. The engine's reports never carry it, so a
+    // report with one failed worker and a complete last one is not mistaken
+    // for a launch of an unverified package.
+    bool launchRequest = false;
+};
+
+FinishedRow ChooseFinishedRow(const FinishedReport& report, bool cancelRequested,
+                              bool restartRequested);
+
+}  // namespace zel

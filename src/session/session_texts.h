@@ -1,0 +1,32 @@
+// The texts the download session shows, exactly as the user sees them.
+#pragma once
+
+namespace zel::texts {
+
+inline constexpr const char* kInternetError = "Internet Error.";
+inline constexpr const char* kInternetErrorRetryQuestion =
+    "Internet Error. Click \"Yes\" to retry or click \"No\" to cancel.";
+inline constexpr const char* kTransportErrorQuestion = "Internet Error! Do you like to retry.";
+inline constexpr const char* kCannotAllocate =
+    "Cannot allocate space for a file.\nCheck free disk space.";
+inline constexpr const char* kUnableToDownload = "Unable to download ZEL Setup";
+inline constexpr const char* kDownloadFailed = "Download failed.\nPlease re-download it.";
+inline constexpr const char* kDownloading = "Downloading ZEL v3 Setup.";
+inline constexpr const char* kCompleted = "ZEL v3 Setup Download Completed.";
+inline constexpr const char* kLaunching = "Please wait while it launches the ZEL v3 setup...";
+inline constexpr const char* kPausedStatus = "ZEL v3 Setup Download Paused.";
+inline constexpr const char* kRestartedStatus = "ZEL v3 Setup Download Restarted.";
+inline constexpr const char* kProgressFormat = "Total Progress Percentage:: %d";
+inline constexpr const char* kAlreadyPaused = "Already paused";
+inline constexpr const char* kCancelQuestion = "Do you really want to cancel the installation?";
+
+// Button texts.
+inline constexpr const char* kPause = "Pause";
+inline constexpr const char* kPausing = "Pausing...";
+inline constexpr const char* kResume = "Resume";
+inline constexpr const char* kResuming = "Resuming...";
+inline constexpr const char* kRestart = "Restart";
+inline constexpr const char* kRestarting = "Restarting...";
+inline constexpr const char* kCanceling = "Canceling...";
+
+}  // namespace zel::texts

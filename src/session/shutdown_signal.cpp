@@ -1,0 +1,27 @@
+#include "session/shutdown_signal.h"
+
+#include <chrono>
+
+namespace zel {
+
+bool ShutdownSignal::Pause(unsigned ms) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (ms == 0) return !raised_;
+    changed_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return raised_; });
+    return !raised_;
+}
+
+void ShutdownSignal::Raise() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        raised_ = true;
+    }
+    changed_.notify_all();
+}
+
+bool ShutdownSignal::IsRaised() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return raised_;
+}
+
+}  // namespace zel

@@ -1,0 +1,73 @@
+// The user's Pause/Resume, Restart and Cancel buttons. Each records the
+// command for the workers, asks them to stop, and leaves the rest to the
+// stop report, or acts at once when nothing is running.
+#include "session/session_controller.h"
+#include "session/session_texts.h"
+
+namespace zel {
+
+void SessionController::OnPauseResume() {
+    if (paused_) {
+        engine_.userCommand = CommandResume;
+        EnableButtons({kPauseButtonId, kRestartButtonId, kCancelButtonId}, false);
+        port_.SetButtonText(kPauseButtonId, texts::kResuming);
+        userPaused_ = false;
+        WaitForWorkers();
+        StartSessionThread();
+    } else {
+        engine_.userCommand = CommandPause;
+        if (engine_.RequestStop()) {
+            EnableButtons({kPauseButtonId, kRestartButtonId, kCancelButtonId}, false);
+            port_.SetButtonText(kPauseButtonId, texts::kPausing);
+        } else {
+            ShowMessageBox(texts::kAlreadyPaused, kMbOk);
+        }
+        userPaused_ = true;
+        WaitForWorkers();
+    }
+    paused_ = !paused_;
+}
+
+void SessionController::OnRestart() {
+    if (paused_) {
+        engine_.userCommand = CommandPause;
+        paused_ = false;
+        // The restarted download is no longer paused: waiting for a lost
+        // connection must work again.
+        userPaused_ = false;
+        engine_.DeleteResumeState();
+        port_.SetButtonText(kPauseButtonId, texts::kPause);
+        StartSessionThread();
+        return;
+    }
+    restartRequested_ = true;
+    engine_.userCommand = CommandRestart;
+    if (engine_.RequestStop()) {
+        EnableButtons({kPauseButtonId, kRestartButtonId, kCancelButtonId}, false);
+        port_.SetButtonText(kRestartButtonId, texts::kRestarting);
+        return;
+    }
+    engine_.DeleteResumeState();
+    StartSessionThread();
+}
+
+void SessionController::OnCancelDownload() {
+    if (ShowMessageBox(texts::kCancelQuestion, kMbYesNo) != kIdYes) return;
+    engine_.userCommand = CommandCancel;
+    // Without running workers no stop report would come to end the dialog:
+    // a pass still connecting or preparing might never start any, and the
+    // disabled buttons would leave the user no way out.
+    if (paused_ || engine_.runningWorkers == 0) {
+        port_.EndDialog(DialogEnd::Cancel);
+        return;
+    }
+    cancelRequested_ = true;
+    if (engine_.RequestStop()) {
+        EnableButtons({kPauseButtonId, kRestartButtonId, kCancelButtonId}, false);
+        port_.SetButtonText(kCancelButtonId, texts::kCanceling);
+        return;
+    }
+    port_.EndDialog(DialogEnd::Cancel);
+}
+
+}  // namespace zel

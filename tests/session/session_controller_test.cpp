@@ -1,0 +1,325 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <set>
+
+#include "engine/resume_state.h"
+#include "session/session_texts.h"
+#include "support/sequence_match.h"
+#include "support/session_bench.h"
+#include "sys/install_folder.h"
+
+namespace zel {
+namespace {
+
+using test::ContainsInOrder;
+using test::ProgressText;
+using test::RangeStart;
+using test::ServeFaults;
+using test::SessionBench;
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+TEST(SessionControllerTest, FreshDownloadIsVerifiedOpenedAndTheDialogCloses) {
+    SessionBench bench;
+    bench.ServePackage(300000);
+    bench.Start();
+    ASSERT_TRUE(bench.dialog.PumpUntilEnded());
+
+    EXPECT_EQ(bench.dialog.Ended(), DialogEnd::Close);
+    EXPECT_EQ(bench.dialog.Launches(), std::vector<std::string>{bench.PackageFile()});
+    EXPECT_TRUE(bench.ReadPackageFile() == bench.Package()) << "the package file holds the package";
+    EXPECT_TRUE(ContainsInOrder(bench.dialog.StatusTexts(),
+                                {"Collecting ZEL v3 Setup Info", texts::kDownloading,
+                                 ProgressText(100), texts::kLaunching, texts::kCompleted}));
+    EXPECT_EQ(bench.dialog.Status(), texts::kCompleted);
+    EXPECT_EQ(bench.dialog.ProgressPositions().back(), 100);
+    EXPECT_TRUE(bench.dialog.ButtonState(kPauseButtonId).enabled);  // by the first worker
+
+    std::set<std::string> ranges;
+    for (const auto& get : bench.PackageGets()) ranges.insert(get.range);
+    EXPECT_EQ(ranges, (std::set<std::string>{"bytes=0-149999", "bytes=150000-299999"}));
+    EXPECT_TRUE(bench.dialog.Boxes().empty());
+    EXPECT_EQ(GetPathKind(bench.StateFile()), kPathNothing);
+}
+
+TEST(SessionControllerTest, PackageAlreadyInTheFolderIsLaunchedByTheTimerWithoutAGet) {
+    SessionBench bench;
+    bench.ServePackage(100000);
+    bench.MakeController();
+    WriteFile(bench.PackageFile(), bench.Package());
+    bench.Start();
+    ASSERT_TRUE(bench.dialog.PumpUntilEnded());
+
+    EXPECT_EQ(bench.dialog.TimersSet(), 1);
+    EXPECT_EQ(bench.dialog.Launches(), std::vector<std::string>{bench.PackageFile()});
+    EXPECT_EQ(bench.dialog.Ended(), DialogEnd::Close);
+    EXPECT_TRUE(bench.PackageGets().empty());
+    // Shown as complete when found, and again by the launch, each time
+    // followed by the full bar and its percentage.
+    EXPECT_TRUE(ContainsInOrder(
+        bench.dialog.StatusTexts(),
+        {texts::kCompleted, ProgressText(100), texts::kCompleted, ProgressText(100)}));
+    EXPECT_EQ(bench.dialog.ProgressPositions().back(), 100);
+    EXPECT_EQ(bench.dialog.FinishedMessagesSeen(), 0u);
+}
+
+TEST(SessionControllerTest, ResumeFileOfAnotherPackageIsDiscardedAndTheDownloadStartsAfresh) {
+    SessionBench bench;
+    bench.ServePackage(200000);
+    bench.MakeController();
+    WriteFile(bench.PackageFile(), std::string(200000, '\0'));
+    WriteFile(bench.StateFile(), FormatSegmentState(0, 150000, 50000) +
+                                     FormatGlobalState(150000, std::string(40, 'E')));
+    bench.Start();
+    ASSERT_TRUE(bench.dialog.PumpUntilEnded());
+
+    EXPECT_EQ(bench.BytesAskedFor(), 200000);
+    EXPECT_EQ(RangeStart(bench.PackageGets().front().range) % 100000, 0);
+    EXPECT_TRUE(bench.ReadPackageFile() == bench.Package()) << "the package file holds the package";
+    EXPECT_EQ(bench.dialog.Launches().size(), 1u);
+}
+
+TEST(SessionControllerTest, ResumeFileWithoutItsPackageIsDiscardedAndTheDownloadStartsAfresh) {
+    SessionBench bench;
+    bench.ServePackage(200000);
+    bench.MakeController();
+    WriteFile(bench.StateFile(),
+              FormatSegmentState(0, 150000, 50000) + FormatGlobalState(150000, bench.Digest()));
+    bench.Start();
+    ASSERT_TRUE(bench.dialog.PumpUntilEnded());
+
+    EXPECT_EQ(bench.BytesAskedFor(), 200000);
+    EXPECT_TRUE(bench.ReadPackageFile() == bench.Package()) << "the package file holds the package";
+    EXPECT_EQ(bench.dialog.Launches().size(), 1u);
+}
+
+// A resume file that yields no segment (here: no sections at all) would
+// otherwise end every pass before its workers, in this run and the next.
+TEST(SessionControllerTest, ResumeFileWithoutSegmentsIsDiscardedAndTheDownloadStartsAfresh) {
+    SessionBench bench;
+    bench.ServePackage(100000);
+    bench.MakeController();
+    WriteFile(bench.PackageFile(), std::string(100000, '\0'));
+    WriteFile(bench.StateFile(), "not a resume file\r\n");
+    bench.Start();
+    ASSERT_TRUE(bench.dialog.PumpUntilEnded());
+
+    EXPECT_EQ(bench.BytesAskedFor(), 100000);
+    EXPECT_TRUE(bench.ReadPackageFile() == bench.Package()) << "the package file holds the package";
+    EXPECT_EQ(bench.dialog.Launches().size(), 1u);
+}
+
+TEST(SessionControllerTest, FailedCheckDownloadsOnceMoreThenDeletesBothFilesAndGivesUp) {
+    SessionBench bench;
+    bench.ServePackage(100000, {}, std::string(40, 'A'));  // no file has this digest
+    bench.Start();
+    ASSERT_TRUE(bench.dialog.PumpUntilEnded());
+
+    EXPECT_EQ(bench.BytesAskedFor(), 2 * 100000);
+    const auto progress = bench.dialog.ProgressPositions();
+    auto full = std::find(progress.begin(), progress.end(), 100);
+    ASSERT_NE(full, progress.end());
+    EXPECT_NE(std::find(full, progress.end(), 0), progress.end()) << "progress back to 0 %";
+    EXPECT_TRUE(ContainsInOrder(
+        bench.dialog.StatusTexts(),
+        {texts::kLaunching, "", texts::kDownloading, texts::kLaunching, texts::kUnableToDownload}));
+
+    const auto boxes = bench.dialog.Boxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "Download failed.\nPlease re-download it.");
+    EXPECT_EQ(boxes[0].flags, kMbOk | kMbIconError);
+    EXPECT_EQ(bench.dialog.Ended(), DialogEnd::Close);
+    EXPECT_TRUE(bench.dialog.Launches().empty());
+    EXPECT_EQ(GetPathKind(bench.PackageFile()), kPathNothing);
+    EXPECT_EQ(GetPathKind(bench.StateFile()), kPathNothing);
+}
+
+TEST(SessionControllerTest, ManifestThatKeepsFailingWhileOnlineIsFetchedAgainOnTheSameStack) {
+    SessionBench bench;
+    bench.ServePackage(50000);
+    ServeFaults broken;
+    broken.status = 500;
+    bench.server.Serve(SessionBench::kManifestPath, "broken", broken);
+    bench.Start();
+    ASSERT_TRUE(bench.dialog.PumpUntil([&] { return bench.ManifestRequests() >= 25; }));
+    bench.ServeManifest(bench.Digest());
+    ASSERT_TRUE(bench.dialog.PumpUntilEnded());
+
+    EXPECT_EQ(bench.dialog.Launches().size(), 1u);
+    EXPECT_TRUE(bench.dialog.Boxes().empty()) << "online: no question";
+    // Every pass announces itself from the controller thread; a pass that
+    // called the next one would announce it from deeper down the stack.
+    std::set<std::uintptr_t> depths;
+    std::size_t passes = 0;
+    for (const auto& line : bench.dialog.StatusLines()) {
+        if (line.text != "Collecting ZEL v3 Setup Info" || line.fromDialogThread) continue;
+        ++passes;
+        depths.insert(line.stackMark);
+    }
+    EXPECT_GE(passes, 20u);
+    EXPECT_EQ(depths.size(), 1u);
+}
+
+TEST(SessionControllerTest, OfflineAtStartAnsweredYesWaitsForTheConnectionThenDownloads) {
+    SessionBench bench;
+    bench.ServePackage(50000);
+    bench.connection.SetOnline(false);
+    bench.dialog.Answer(texts::kInternetErrorRetryQuestion, kIdYes,
+                        [&] { bench.connection.SetOnline(true); });
+    bench.Start();
+    ASSERT_TRUE(bench.dialog.PumpUntilEnded());
+
+    ASSERT_FALSE(bench.dialog.Boxes().empty());
+    EXPECT_EQ(bench.dialog.Boxes()[0].text,
+              "Internet Error. Click \"Yes\" to retry or click \"No\" to cancel.");
+    EXPECT_EQ(bench.dialog.Boxes()[0].flags, kMbYesNo | kMbIconError);
+    EXPECT_TRUE(bench.dialog.SawStatus(texts::kInternetError));
+    EXPECT_EQ(bench.dialog.Launches().size(), 1u);
+    EXPECT_FALSE(bench.dialog.ExitCode().has_value());
+}
+
+TEST(SessionControllerTest, OfflineAtStartAnsweredNoEndsTheProcessWithCodeZero) {
+    SessionBench bench;
+    bench.ServePackage(50000);
+    bench.connection.SetOnline(false);
+    bench.dialog.Answer(texts::kInternetErrorRetryQuestion, kIdNo);
+    bench.Start();
+    ASSERT_TRUE(bench.dialog.PumpUntil([&] { return bench.dialog.ExitCode().has_value(); }));
+
+    EXPECT_EQ(bench.dialog.ExitCode(), 0);
+    EXPECT_TRUE(bench.dialog.SawBox("Download failed due to Internet Error!"));
+    EXPECT_EQ(bench.ManifestRequests(), 0u);
+    EXPECT_TRUE(bench.dialog.Launches().empty());
+}
+
+// The package first lies on a mirror whose connections break before any
+// byte and which then goes away, so that every attempt fails in sending
+// while the workers keep trying, until the machine goes offline. The next
+// manifest names the bench's own server.
+class TransportErrorTest : public ::testing::Test {
+  protected:
+    static Timings Pacing() {
+        Timings timings = SessionBench::FastTimings();
+        timings.nextRetryWaitMs = 5;
+        return timings;
+    }
+
+    void StartUntilTheLineDrops() {
+        bench.ServePackage(200000);
+        ServeFaults drop;
+        drop.dropAfterBytes = 0;
+        mirror.Serve(SessionBench::kPackagePath, bench.Package(), drop);
+        bench.ServeManifest(bench.Digest(), mirror.Url(SessionBench::kPackagePath));
+        bench.Start();
+        ASSERT_TRUE(bench.dialog.PumpUntil([&] { return mirror.RequestCount() >= 4; }));
+        mirror.Stop();
+        bench.dialog.PumpFor(std::chrono::milliseconds(50));
+        bench.connection.SetOnline(false);
+    }
+
+    void BringTheLineBack() {
+        bench.ServeManifest(bench.Digest());
+        bench.connection.SetOnline(true);
+    }
+
+    SessionBench bench{Pacing()};
+    test::FixtureServer mirror;
+};
+
+TEST_F(TransportErrorTest, OfflineThenBackResumesFromTheResumeFile) {
+    bench.dialog.Answer(texts::kTransportErrorQuestion, kIdYes, [&] { BringTheLineBack(); });
+    StartUntilTheLineDrops();
+    ASSERT_TRUE(bench.dialog.PumpUntilEnded());
+
+    ASSERT_TRUE(bench.dialog.SawBox("Internet Error! Do you like to retry."));
+    EXPECT_EQ(bench.dialog.Boxes()[0].flags, kMbYesNo | kMbIconError);
+    EXPECT_TRUE(bench.dialog.SawStatus(texts::kPausedStatus));
+    EXPECT_TRUE(
+        ContainsInOrder(bench.dialog.ButtonTexts(kPauseButtonId), {texts::kResume, texts::kPause}));
+    EXPECT_EQ(bench.dialog.Launches().size(), 1u);
+    EXPECT_TRUE(bench.ReadPackageFile() == bench.Package()) << "the package file holds the package";
+    EXPECT_EQ(bench.BytesAskedFor(), 200000) << "the resumed ranges, from the new address";
+}
+
+TEST_F(TransportErrorTest, DecliningToWaitDeletesTheResumeFileAndCloses) {
+    bench.dialog.Answer(texts::kTransportErrorQuestion, kIdNo);
+    StartUntilTheLineDrops();
+    ASSERT_TRUE(bench.dialog.PumpUntilEnded());
+
+    EXPECT_TRUE(bench.dialog.SawBox("Internet Error! Do you like to retry."));
+    EXPECT_EQ(bench.dialog.Ended(), DialogEnd::Close);
+    EXPECT_TRUE(bench.dialog.Launches().empty());
+    EXPECT_EQ(GetPathKind(bench.StateFile()), kPathNothing);
+}
+
+TEST(SessionControllerTest, PackageThatCannotBeCreatedShowsTheDiskSpaceMessageAndWaits) {
+    SessionBench bench;
+    bench.ServePackage(50000);
+    bench.MakeController();
+    // A folder in the package's place, kept from removal by a file in it.
+    std::filesystem::create_directories(bench.PackageFile());
+    WriteFile(bench.PackageFile() + "/keep", "x");
+    bench.Start();
+    ASSERT_TRUE(
+        bench.dialog.PumpUntil([&] { return bench.dialog.SawBox(texts::kCannotAllocate); }));
+
+    const auto boxes = bench.dialog.Boxes();
+    EXPECT_EQ(boxes.back().text, "Cannot allocate space for a file.\nCheck free disk space.");
+    EXPECT_EQ(boxes.back().flags, kMbOk | kMbIconError);
+    bench.dialog.PumpFor(std::chrono::milliseconds(100));
+    EXPECT_FALSE(bench.dialog.Ended().has_value());
+    EXPECT_TRUE(bench.PackageGets().empty());
+
+    // Nothing runs any more: a confirmed Cancel ends the dialog at once.
+    bench.dialog.Answer(texts::kCancelQuestion, kIdYes);
+    bench.controller->OnCancelDownload();
+    EXPECT_EQ(bench.dialog.Ended(), DialogEnd::Cancel);
+}
+
+TEST(SessionControllerTest, CancelWhileWaitingForTheConnectionEndsTheDialogAtOnce) {
+    SessionBench bench;
+    bench.ServePackage(50000);
+    bench.connection.SetOnline(false);
+    bench.dialog.Answer(texts::kInternetErrorRetryQuestion, kIdYes);  // and stays offline
+    bench.Start();
+    ASSERT_TRUE(bench.dialog.PumpUntil(
+        [&] { return bench.dialog.SawBox(texts::kInternetErrorRetryQuestion); }));
+    bench.dialog.Answer(texts::kCancelQuestion, kIdYes);
+    bench.controller->OnCancelDownload();
+
+    EXPECT_EQ(bench.dialog.Ended(), DialogEnd::Cancel);
+    bench.controller.reset();  // the waiting pass ends with its controller
+    EXPECT_TRUE(bench.PackageGets().empty());
+    EXPECT_FALSE(bench.dialog.ExitCode().has_value());
+}
+
+// The engine's report of one failed worker and a complete last worker has
+// the launch request's numbers. It must lead to another pass, which checks
+// the file, never to a launch of a file nobody checked.
+TEST(SessionControllerTest, ReportOfOneFailedWorkerAndACompleteLastOneIsNeverLaunchedUnchecked) {
+    SessionBench bench;
+    bench.ServePackage(100000);
+    SessionController& controller = bench.MakeController();
+    std::string damaged = bench.Package();
+    damaged[5000] ^= 0x55;
+    WriteFile(bench.PackageFile(), damaged);
+    controller.Engine().manifest.saveFileName = "setup.exe";
+    controller.Engine().lastWorkerBytes = 32768;  // the last worker wrote a piece
+
+    controller.OnDownloadFinished(1, kReportComplete);
+    EXPECT_TRUE(bench.dialog.Launches().empty());
+
+    ASSERT_TRUE(bench.dialog.PumpUntilEnded());
+    EXPECT_EQ(bench.dialog.Launches(), std::vector<std::string>{bench.PackageFile()});
+    EXPECT_TRUE(bench.ReadPackageFile() == bench.Package()) << "the package file holds the package";
+    EXPECT_EQ(bench.BytesAskedFor(), 100000);
+}
+
+}  // namespace
+}  // namespace zel

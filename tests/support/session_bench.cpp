@@ -1,0 +1,134 @@
+#include "support/session_bench.h"
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+
+#include "engine/file_digest.h"
+
+namespace zel::test {
+
+namespace {
+
+std::string MakePackageBytes(std::int32_t size) {
+    std::string bytes(static_cast<std::size_t>(size), '\0');
+    std::uint32_t state = 0x2545F491u;
+    for (auto& byte : bytes) {
+        state = state * 1664525u + 1013904223u;
+        byte = static_cast<char>(state >> 24);
+    }
+    return bytes;
+}
+
+std::string DigestOf(const std::string& bytes) {
+    Sha1Context sha;
+    sha.Update(bytes.data(), bytes.size());
+    sha.Final();
+    char hex[Sha1Context::kHexSize];
+    sha.FormatHex(hex);
+    return hex;
+}
+
+}  // namespace
+
+Timings SessionBench::FastTimings() {
+    Timings timings = Timings::Instant();
+    timings.connectivityWaitMs = 1;
+    timings.workerPollMs = 1;
+    return timings;
+}
+
+Timings SessionBench::SlowWrites(unsigned writePauseMs) {
+    Timings timings = FastTimings();
+    timings.writePauseMs = writePauseMs;
+    return timings;
+}
+
+SessionBench::SessionBench(const Timings& timings) : timings_(timings) {}
+
+SessionBench::~SessionBench() {
+    // The controller stops its threads and workers before the server, the
+    // data folder and the dialog go.
+    controller.reset();
+}
+
+void SessionBench::ServePackage(std::int32_t size, const ServeFaults& faults,
+                                const std::string& digestText) {
+    package_ = MakePackageBytes(size);
+    digest_ = DigestOf(package_);
+    server.Serve(kPackagePath, package_, faults);
+    ServeManifest(digestText.empty() ? digest_ : digestText);
+}
+
+void SessionBench::ServeManifest(const std::string& digestText, const std::string& packageUrl) {
+    server.Serve(kManifestPath,
+                 "<?xml version=\"1.0\"?>\n<zel>\n"
+                 "  <alternate_url_count>1</alternate_url_count>\n"
+                 "  <alternate_setupurl>" +
+                     (packageUrl.empty() ? server.Url(kPackagePath) : packageUrl) +
+                     "</alternate_setupurl>\n"
+                     "  <flag>\"" +
+                     digestText + "\"</flag>\n  <size>" + std::to_string(package_.size()) +
+                     "</size>\n</zel>\n");
+}
+
+SessionController& SessionBench::MakeController() {
+    controller = std::make_unique<SessionController>(dialog, timings_, server.Url(kManifestPath),
+                                                     connection.Binder());
+    dialog.Attach(*controller);
+    return *controller;
+}
+
+void SessionBench::Start() {
+    if (!controller) MakeController();
+    controller->StartSessionThread();
+}
+
+std::string SessionBench::InstallFolder() const {
+    return controller ? controller->Engine().InstallFolder() : std::string();
+}
+
+std::string SessionBench::ReadPackageFile() const {
+    std::ifstream in(PackageFile(), std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+std::vector<FixtureServer::Request> SessionBench::PackageGets(std::size_t from) const {
+    std::vector<FixtureServer::Request> gets;
+    const auto requests = server.Requests();
+    for (std::size_t i = from; i < requests.size(); ++i) {
+        if (requests[i].method == "GET" && requests[i].path == kPackagePath)
+            gets.push_back(requests[i]);
+    }
+    return gets;
+}
+
+std::int64_t SessionBench::BytesAskedFor(std::size_t from) const {
+    std::int64_t total = 0;
+    for (const auto& get : PackageGets(from)) total += RangeLength(get.range);
+    return total;
+}
+
+std::size_t SessionBench::ManifestRequests() const {
+    std::size_t count = 0;
+    for (const auto& request : server.Requests()) count += request.path == kManifestPath;
+    return count;
+}
+
+std::string ProgressText(int percent) {
+    return "Total Progress Percentage:: " + std::to_string(percent);
+}
+
+std::int64_t RangeStart(const std::string& rangeHeader) {
+    long long first = 0, last = 0;
+    if (std::sscanf(rangeHeader.c_str(), "bytes=%lld-%lld", &first, &last) != 2) return -1;
+    return first;
+}
+
+std::int64_t RangeLength(const std::string& rangeHeader) {
+    long long first = 0, last = 0;
+    if (std::sscanf(rangeHeader.c_str(), "bytes=%lld-%lld", &first, &last) != 2) return 0;
+    return last - first + 1;
+}
+
+}  // namespace zel::test
