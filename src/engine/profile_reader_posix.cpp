@@ -3,11 +3,11 @@
 // trailing blanks are dropped, "[name]" opens a section (up to its last
 // bracket), "key=value" adds an entry, the first matching section and key
 // win, and a value loses one pair of enclosing quotes.
-#include <cctype>
 #include <fstream>
 #include <iterator>
 
 #include "engine/profile_reader.h"
+#include "sys/text.h"
 
 namespace zel {
 
@@ -23,30 +23,8 @@ struct Section {
     std::vector<Entry> entries;
 };
 
-bool IsBlank(char c) {
-    return std::isspace(static_cast<unsigned char>(c)) != 0;
-}
-
-std::string Trim(const std::string& text) {
-    size_t first = 0;
-    size_t last = text.size();
-    while (first < last && IsBlank(text[first])) ++first;
-    while (last > first && IsBlank(text[last - 1])) --last;
-    return text.substr(first, last - first);
-}
-
-bool SameNoCase(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    }
-    return true;
-}
-
 void AddLine(const std::string& rawLine, std::vector<Section>& sections) {
-    std::string line = Trim(rawLine);
+    std::string line = TrimWhiteSpace(rawLine);
     if (line.empty()) return;
     if (line[0] == '[') {
         size_t close = line.rfind(']');
@@ -63,7 +41,7 @@ void AddLine(const std::string& rawLine, std::vector<Section>& sections) {
         return;
     }
     sections.back().entries.push_back(
-        {Trim(line.substr(0, equals)), Trim(line.substr(equals + 1))});
+        {TrimWhiteSpace(line.substr(0, equals)), TrimWhiteSpace(line.substr(equals + 1))});
 }
 
 std::vector<Section> LoadSections(const std::string& path) {
@@ -108,9 +86,9 @@ const std::vector<std::string>& ProfileReader::ReadSectionNames() {
 std::string ProfileReader::ReadValue(const std::string& section, const std::string& key) {
     lastCount_ = 0;
     for (const Section& candidate : LoadSections(path_)) {
-        if (!SameNoCase(candidate.name, section)) continue;
+        if (!SameTextNoCase(candidate.name, section)) continue;
         for (const Entry& entry : candidate.entries) {
-            if (!SameNoCase(entry.key, key)) continue;
+            if (!SameTextNoCase(entry.key, key)) continue;
             std::string value = StripQuotes(entry.value).substr(0, kMaxValueLength);
             lastCount_ = static_cast<std::int32_t>(value.size());
             return value;

@@ -7,22 +7,9 @@
 #include "engine/file_digest.h"
 #include "engine/resume_state.h"
 #include "sys/install_folder.h"
+#include "sys/text.h"
 
 namespace zel {
-
-namespace {
-
-bool SameTextNoCase(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    }
-    return true;
-}
-
-}  // namespace
 
 bool DownloadEngine::AppendSegmentState(std::uint8_t index, std::int32_t start,
                                         std::int32_t length) {

@@ -5,41 +5,18 @@
 
 #include "sys/clock.h"
 #include "sys/pseudo_random.h"
+#include "sys/text.h"
 #include "xml/xml_reader.h"
 
 namespace zel {
 
 namespace {
 
-bool IsManifestSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
-// Trail bytes of the double-byte code pages never fall in the white-space
-// range, so trimming byte by byte keeps characters whole.
-std::string TrimSpace(const std::string& text) {
-    std::size_t end = text.size();
-    while (end > 0 && IsManifestSpace(text[end - 1])) --end;
-    std::size_t begin = 0;
-    while (begin < end && IsManifestSpace(text[begin])) ++begin;
-    return text.substr(begin, end - begin);
-}
-
-bool SameKey(const std::string& name, const char* key) {
-    if (name.size() != std::strlen(key)) return false;
-    for (std::size_t i = 0; i < name.size(); ++i) {
-        char c = name[i];
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        if (c != key[i]) return false;
-    }
-    return true;
-}
-
 // The decimal number at the start of text (leading space and a sign allowed,
 // no digits: 0), held to the 32-bit range instead of overflowing.
 std::int32_t LeadingNumber(const std::string& text) {
     std::size_t i = 0;
-    while (i < text.size() && IsManifestSpace(text[i])) ++i;
+    while (i < text.size() && IsWhiteSpace(text[i])) ++i;
     bool negative = false;
     if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
     long long value = 0;
@@ -117,7 +94,7 @@ bool SetupManifest::Parse(const char* text) {
                 if (!reader.LeaveElement()) {
                     done = true;
                 } else {
-                    SetField(tag, TrimSpace(reader.GetChildText()));
+                    SetField(tag, TrimWhiteSpace(reader.GetChildText()));
                     found = reader.FindNextChildElement();
                 }
             }
@@ -130,20 +107,20 @@ bool SetupManifest::Parse(const char* text) {
 
 void SetupManifest::SetField(const std::string& name, const std::string& value) {
     if (value.empty()) return;
-    if (SameKey(name, "alternate_url_count")) {
+    if (SameTextNoCase(name, "alternate_url_count")) {
         alternateUrlCount = LeadingNumber(value);
         chosenUrlIndex = PickUrlIndex();
-    } else if (SameKey(name, "alternate_setupurl")) {
+    } else if (SameTextNoCase(name, "alternate_setupurl")) {
         if (urlsTaken <= chosenUrlIndex) {
             ++urlsTaken;
             setupUrl = value;
             saveFileName = AfterLastSlash(value);
         }
-    } else if (SameKey(name, "flag")) {
+    } else if (SameTextNoCase(name, "flag")) {
         setupHash = BetweenQuotes(value);
-    } else if (SameKey(name, "size")) {
+    } else if (SameTextNoCase(name, "size")) {
         sizeText = value;
-    } else if (SameKey(name, "save_file_name")) {
+    } else if (SameTextNoCase(name, "save_file_name")) {
         saveFileName = value;
     }
 }

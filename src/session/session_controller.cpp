@@ -1,6 +1,5 @@
 #include "session/session_controller.h"
 
-#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <utility>
@@ -12,6 +11,7 @@
 #include "session/progress_percent.h"
 #include "session/session_texts.h"
 #include "sys/install_folder.h"
+#include "sys/text.h"
 
 namespace zel {
 
@@ -19,16 +19,6 @@ namespace {
 
 // Polls of a lost connection before the user is asked again.
 constexpr unsigned kPollsBetweenQuestions = 1000;
-
-bool EqualsIgnoringCase(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    }
-    return true;
-}
 
 void DeleteFileIfPresent(const std::string& path) {
     if (GetPathKind(path) == kPathFile) TargetFile::Delete(path);
@@ -174,8 +164,7 @@ SessionController::PassEnd SessionController::StartFreshDownload(const std::stri
 
 SessionController::PassEnd SessionController::ResumeDownload(const std::string& packagePath) {
     const bool loaded = engine_.LoadResumeState();
-    if (!loaded ||
-        !EqualsIgnoringCase(engine_.manifest.savedSetupHash, engine_.manifest.setupHash)) {
+    if (!loaded || !SameTextNoCase(engine_.manifest.savedSetupHash, engine_.manifest.setupHash)) {
         // Resume data of another package, or none that can be used: left in
         // place it would stop every later pass here.
         engine_.DeleteResumeState();

@@ -1,13 +1,8 @@
 #include "sys/install_folder.h"
 
+#include "sys/text.h"
+
 namespace zel {
-namespace {
-
-bool IsWhiteSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
-}
-
-}  // namespace
 
 void AppendPath(std::string& path, const std::string& piece) {
     const char separator = PathSeparator();
@@ -33,14 +28,6 @@ std::vector<std::string> FolderPrefixes(const std::string& path) {
     }
     prefixes.push_back(path);
     return prefixes;
-}
-
-std::string TrimWhiteSpace(const std::string& text) {
-    size_t begin = 0;
-    size_t end = text.size();
-    while (begin < end && IsWhiteSpace(text[begin])) ++begin;
-    while (end > begin && IsWhiteSpace(text[end - 1])) --end;
-    return text.substr(begin, end - begin);
 }
 
 bool GetInstallFolder(std::string& result, const std::string& subPath) {

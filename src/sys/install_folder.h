@@ -43,7 +43,4 @@ std::string InstallFolderPiece();
 // C:\One\Two: "C:", "C:\One", "C:\One\Two".
 std::vector<std::string> FolderPrefixes(const std::string& path);
 
-// The text without white space at either end.
-std::string TrimWhiteSpace(const std::string& text);
-
 }  // namespace zel

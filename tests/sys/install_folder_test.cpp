@@ -55,12 +55,6 @@ TEST(InstallFolderHelpersTest, PrefixesEndAtEachSeparatorAndWithTheWholePath) {
     EXPECT_EQ(FolderPrefixes("Alone"), std::vector<std::string>{"Alone"});
 }
 
-TEST(InstallFolderHelpersTest, TrimRemovesWhiteSpaceAtBothEndsOnly) {
-    EXPECT_EQ(TrimWhiteSpace(" \t C:|A B|\r\n"), "C:|A B|");
-    EXPECT_EQ(TrimWhiteSpace(" \t "), "");
-    EXPECT_EQ(TrimWhiteSpace(""), "");
-}
-
 TEST(PathKindTest, TellsNothingFolderAndFile) {
     TempFolder folder;
     ASSERT_TRUE(WriteWholeFile(folder.File("setup.exe"), "MZ"));
