@@ -7,14 +7,14 @@
 #include <gtest/gtest.h>
 
 #include "engine/resume_state.h"
-#include "support/scratch_folder.h"
+#include "support/temp_folder.h"
 
 namespace zel {
 
 using ::testing::ElementsAre;
 
 TEST(ProfileReaderTest, ReadsTheWritersSectionsInFileOrder) {
-    test::ScratchFolder scratch;
+    TempFolder scratch;
     std::string path = scratch.File("state.txt");
     ASSERT_TRUE(AppendSegmentStateTo(path, 1, 654321, 345679));
     ASSERT_TRUE(AppendSegmentStateTo(path, 0, 123456, 376544));
@@ -29,7 +29,7 @@ TEST(ProfileReaderTest, ReadsTheWritersSectionsInFileOrder) {
 }
 
 TEST(ProfileReaderTest, MatchesSectionAndKeyWithoutRegardToCase) {
-    test::ScratchFolder scratch;
+    TempFolder scratch;
     scratch.Write("s.txt", "[Thread 00]\r\nStartPos=5\r\n\r\n");
     ProfileReader reader(scratch.File("s.txt"));
     EXPECT_EQ(reader.ReadValue("thread 00", "STARTPOS"), "5");
@@ -37,7 +37,7 @@ TEST(ProfileReaderTest, MatchesSectionAndKeyWithoutRegardToCase) {
 }
 
 TEST(ProfileReaderTest, TrimsValuesAndStripsOnePairOfQuotes) {
-    test::ScratchFolder scratch;
+    TempFolder scratch;
     scratch.Write("s.txt",
                   "[A]\r\n  Key One  =   spaced value  \r\nQuoted=\"in quotes\"\r\n"
                   "Single='x'\r\nOdd=\"half\r\nEmpty=\r\n");
@@ -50,7 +50,7 @@ TEST(ProfileReaderTest, TrimsValuesAndStripsOnePairOfQuotes) {
 }
 
 TEST(ProfileReaderTest, MissingFileSectionOrKeyReadsEmpty) {
-    test::ScratchFolder scratch;
+    TempFolder scratch;
     ProfileReader missing(scratch.File("none.txt"));
     EXPECT_TRUE(missing.ReadSectionNames().empty());
     EXPECT_EQ(missing.ReadValue("Global", "SetupHash"), "");
@@ -62,7 +62,7 @@ TEST(ProfileReaderTest, MissingFileSectionOrKeyReadsEmpty) {
 }
 
 TEST(ProfileReaderTest, AcceptsBareLineFeedsAndCutsLongValues) {
-    test::ScratchFolder scratch;
+    TempFolder scratch;
     std::string longValue(300, 'h');
     scratch.Write("s.txt", "[One]\nA=1\n[Two]\nB=" + longValue + "\n");
     ProfileReader reader(scratch.File("s.txt"));
@@ -74,7 +74,7 @@ TEST(ProfileReaderTest, AcceptsBareLineFeedsAndCutsLongValues) {
 // 255 segments give more names than a 2000-character block holds; losing
 // the last of them would lose the global section of a resume file.
 TEST(ProfileReaderTest, SeesEverySectionOfAFileWithTheMostSegments) {
-    test::ScratchFolder scratch;
+    TempFolder scratch;
     std::string path = scratch.File("state.txt");
     for (unsigned i = 0; i < 255; ++i) ASSERT_TRUE(AppendSegmentStateTo(path, i, i, 1));
     ASSERT_TRUE(AppendGlobalStateTo(path, 7, "H"));

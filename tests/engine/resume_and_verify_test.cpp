@@ -3,7 +3,7 @@
 #include "engine/download_engine.h"
 #include "engine/resume_state.h"
 #include "support/recording_engine_dialog.h"
-#include "support/scratch_folder.h"
+#include "support/temp_folder.h"
 
 namespace zel {
 
@@ -16,7 +16,7 @@ class ResumeAndVerifyTest : public ::testing::Test {
         engine->manifest.totalSize = 100;
     }
 
-    test::ScratchFolder scratch;
+    TempFolder scratch;
     test::RecordingEngineDialog dialog;
     std::unique_ptr<DownloadEngine> engine;
 };

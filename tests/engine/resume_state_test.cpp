@@ -4,7 +4,7 @@
 
 #include <limits>
 
-#include "support/scratch_folder.h"
+#include "support/temp_folder.h"
 
 namespace zel {
 
@@ -45,7 +45,7 @@ TEST(ResumeStateWriterTest, SectionHeadersCarryAtLeastTwoDigits) {
 }
 
 TEST(ResumeStateWriterTest, WritesTheTwelveLinesOfAPausedDownload) {
-    test::ScratchFolder scratch;
+    TempFolder scratch;
     std::string path = scratch.File("zelv3chunks.txt");
     ASSERT_TRUE(AppendSegmentStateTo(path, 0, 123456, 376544));
     ASSERT_TRUE(AppendSegmentStateTo(path, 1, 654321, 345679));
@@ -58,7 +58,7 @@ TEST(ResumeStateWriterTest, WritesTheTwelveLinesOfAPausedDownload) {
 }
 
 TEST(ResumeStateWriterTest, GlobalSectionNeedsAnExistingFile) {
-    test::ScratchFolder scratch;
+    TempFolder scratch;
     std::string path = scratch.File("zelv3chunks.txt");
     EXPECT_FALSE(AppendGlobalStateTo(path, 1, "H"));
     EXPECT_FALSE(scratch.Exists("zelv3chunks.txt"));
@@ -77,7 +77,7 @@ TEST(ParseProfileIntTest, ReadsLikeAtoi) {
 }
 
 TEST(ResumeStateReaderTest, IgnoresNamesInTheWrongCaseOrWithoutTheSpace) {
-    test::ScratchFolder scratch;
+    TempFolder scratch;
     scratch.Write("s.txt",
                   "[thread 00]\r\nStartPos=1\r\nChunkLength=1\r\n\r\n"
                   "[Threads]\r\nStartPos=2\r\nChunkLength=1\r\n\r\n"
@@ -90,7 +90,7 @@ TEST(ResumeStateReaderTest, IgnoresNamesInTheWrongCaseOrWithoutTheSpace) {
 }
 
 TEST(ResumeStateReaderTest, ValuesReadAsAtoiReadsThem) {
-    test::ScratchFolder scratch;
+    TempFolder scratch;
     scratch.Write("s.txt", "[Thread 00]\r\nStartPos=abc\r\nChunkLength=12kb\r\n\r\n");
     ResumeState state;
     ASSERT_EQ(ReadResumeState(scratch.File("s.txt"), 100, &state), ResumeReadResult::Readable);
@@ -98,7 +98,7 @@ TEST(ResumeStateReaderTest, ValuesReadAsAtoiReadsThem) {
 }
 
 TEST(ResumeStateReaderTest, NoFileOrNoSectionsReadsNothing) {
-    test::ScratchFolder scratch;
+    TempFolder scratch;
     ResumeState state;
     EXPECT_EQ(ReadResumeState(scratch.File("none.txt"), 100, &state), ResumeReadResult::NoSections);
     scratch.Write("s.txt", "StartPos=1\r\n");
@@ -118,7 +118,7 @@ TEST(ResumeStateReaderTest, RangeOutsideThePackageMakesTheFileUnusable) {
         "[Thread 00]\r\nStartPos=0\r\nChunkLength=1\r\n[Global]\r\nTotalDownloaded=-1\r\n",
         "[Thread 00]\r\nStartPos=0\r\nChunkLength=1\r\n[Global]\r\nTotalDownloaded=101\r\n",
     };
-    test::ScratchFolder scratch;
+    TempFolder scratch;
     for (const char* text : bad) {
         scratch.Write("s.txt", text);
         ResumeState state;

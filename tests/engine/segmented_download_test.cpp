@@ -18,8 +18,8 @@
 #include "engine/resume_state.h"
 #include "support/fixture_server.h"
 #include "support/recording_engine_dialog.h"
-#include "support/scratch_folder.h"
 #include "support/scripted_http_server.h"
+#include "support/temp_folder.h"
 
 namespace zel {
 
@@ -188,7 +188,7 @@ class SegmentedDownloadTest : public ::testing::Test {
 
     static constexpr const char* kStateFileName = DownloadEngine::kStateFileName;
 
-    test::ScratchFolder scratch;
+    TempFolder scratch;
     FixtureServer server;
     ClearingDialog dialog;
     std::unique_ptr<DownloadEngine> engine;

@@ -2,12 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include "support/scratch_folder.h"
+#include "support/temp_folder.h"
 
 namespace zel {
 
 TEST(TargetFileTest, WritesAtOffsetsWithoutDisturbingOtherBytes) {
-    test::ScratchFolder scratch;
+    TempFolder scratch;
     TargetFile file;
     EXPECT_FALSE(file.WriteAt(0, "x", 1));
     ASSERT_TRUE(file.Open(scratch.File("p.bin"), TargetFile::OpenMode::CreateAlways));
@@ -20,7 +20,7 @@ TEST(TargetFileTest, WritesAtOffsetsWithoutDisturbingOtherBytes) {
 }
 
 TEST(TargetFileTest, OpenModesTreatAnExistingFileAsAsked) {
-    test::ScratchFolder scratch;
+    TempFolder scratch;
     std::string path = scratch.File("f.txt");
     TargetFile file;
     EXPECT_FALSE(file.Open(path, TargetFile::OpenMode::OpenExisting));

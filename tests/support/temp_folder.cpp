@@ -2,25 +2,46 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cctype>
 #include <filesystem>
 #include <fstream>
-#include <random>
+#include <iterator>
 #include <system_error>
 
 namespace zel {
 namespace fs = std::filesystem;
 
-TempFolder::TempFolder() {
-    std::random_device random;
-    std::string name = "zel-test-";
-    if (const auto* info = ::testing::UnitTest::GetInstance()->current_test_info()) {
-        name += info->name();
-        name += '-';
+namespace {
+
+// The running test's name, kept to characters every file system takes (a
+// parameterised test's name holds a '/').
+std::string TestNamePiece() {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    if (!info) return std::string();
+    std::string name = info->name();
+    for (char& c : name) {
+        if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
     }
-    name += std::to_string(random()) + std::to_string(random());
-    fs::path folder = fs::temp_directory_path() / name;
-    fs::create_directories(folder);
-    path_ = folder.string();
+    return name + '-';
+}
+
+}  // namespace
+
+TempFolder::TempFolder() {
+    static std::atomic<unsigned> counter{0};
+    const fs::path base = fs::temp_directory_path();
+    const std::string prefix = "zel-test-" + TestNamePiece() + std::to_string(ProcessId()) + '-';
+    // The process id and a counter make the name unique; a folder left over by
+    // an earlier process with the same id is stepped over, never shared.
+    for (;;) {
+        fs::path folder = base / (prefix + std::to_string(counter++));
+        std::error_code error;
+        if (fs::create_directory(folder, error)) {
+            path_ = folder.string();
+            return;
+        }
+    }
 }
 
 TempFolder::~TempFolder() {
@@ -33,8 +54,25 @@ TempFolder::~TempFolder() {
     fs::remove_all(path_, ignored);
 }
 
+std::string TempFolder::folder() const {
+    return path_ + static_cast<char>(fs::path::preferred_separator);
+}
+
 std::string TempFolder::File(const std::string& name) const {
     return (fs::path(path_) / name).string();
+}
+
+bool TempFolder::Write(const std::string& name, const std::string& bytes) const {
+    return WriteWholeFile(File(name), bytes);
+}
+
+std::string TempFolder::Read(const std::string& name) const {
+    std::ifstream in(File(name), std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+bool TempFolder::Exists(const std::string& name) const {
+    return fs::exists(fs::path(path_) / name);
 }
 
 bool WriteWholeFile(const std::string& path, const std::string& bytes) {

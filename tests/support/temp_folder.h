@@ -1,4 +1,5 @@
-// A fresh folder for one test, removed with everything in it afterwards.
+// A fresh folder under the system's temporary folder for one test, removed
+// with everything in it when the test ends.
 #pragma once
 
 #include <string>
@@ -14,10 +15,19 @@ class TempFolder {
 
     // Ends without a separator.
     const std::string& path() const { return path_; }
+    // The folder as the engine expects it: ending in the path separator.
+    std::string folder() const;
     // path() joined with name by this system's separator.
     std::string File(const std::string& name) const;
 
+    // The file's bytes, replacing what was there; false on any failure.
+    bool Write(const std::string& name, const std::string& bytes) const;
+    // The file's bytes; empty when it cannot be read.
+    std::string Read(const std::string& name) const;
+    bool Exists(const std::string& name) const;
+
   private:
+    static unsigned long ProcessId();
     std::string path_;
 };
 
