@@ -34,6 +34,16 @@ class TestSocket {
   private:
     static constexpr std::intptr_t kInvalid = -1;
     explicit TestSocket(std::intptr_t fd) : fd_(fd) {}
+
+    // The system's halves; the rest is written once over them.
+    // A TCP socket, or kInvalid.
+    static std::intptr_t NewStreamSocket();
+    // Binds to 127.0.0.1 at a free port, listens and tells the port.
+    bool ListenOnFreePort(std::uint16_t& port) const;
+    bool Connect(std::uint16_t port) const;
+    // Bytes sent by one call, 0 or less on failure.
+    long SendSome(const char* data, std::size_t size) const;
+
     std::intptr_t fd_ = kInvalid;
 };
 

@@ -22,38 +22,26 @@ sockaddr_in Loopback(std::uint16_t port) {
 }
 }  // namespace
 
-TestSocket& TestSocket::operator=(TestSocket&& other) noexcept {
-    if (this != &other) {
-        Close();
-        fd_ = other.fd_;
-        other.fd_ = kInvalid;
-    }
-    return *this;
+std::intptr_t TestSocket::NewStreamSocket() {
+    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    return fd < 0 ? kInvalid : fd;
 }
 
-TestSocket TestSocket::ListenOnLoopback(std::uint16_t& port) {
-    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) return TestSocket();
-    TestSocket listener(fd);
+bool TestSocket::ListenOnFreePort(std::uint16_t& port) const {
     int yes = 1;
-    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    setsockopt(Fd(fd_), SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
     sockaddr_in address = Loopback(0);
-    if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) return TestSocket();
-    if (listen(fd, 64) != 0) return TestSocket();
+    if (bind(Fd(fd_), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) return false;
+    if (listen(Fd(fd_), 64) != 0) return false;
     socklen_t length = sizeof address;
-    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    getsockname(Fd(fd_), reinterpret_cast<sockaddr*>(&address), &length);
     port = ntohs(address.sin_port);
-    return listener;
+    return true;
 }
 
-TestSocket TestSocket::ConnectToLoopback(std::uint16_t port) {
-    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) return TestSocket();
-    TestSocket connection(fd);
+bool TestSocket::Connect(std::uint16_t port) const {
     sockaddr_in address = Loopback(port);
-    if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
-        return TestSocket();
-    return connection;
+    return connect(Fd(fd_), reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
 }
 
 bool TestSocket::WaitReadable(int timeoutMs) const {
@@ -70,15 +58,9 @@ int TestSocket::Receive(char* buffer, std::size_t size) const {
     return static_cast<int>(recv(Fd(fd_), buffer, size, 0));
 }
 
-bool TestSocket::SendAll(const char* data, std::size_t size) const {
-    while (size > 0) {
-        // MSG_NOSIGNAL: a client that hung up must not kill the test program.
-        ssize_t sent = send(Fd(fd_), data, size, MSG_NOSIGNAL);
-        if (sent <= 0) return false;
-        data += sent;
-        size -= static_cast<std::size_t>(sent);
-    }
-    return true;
+long TestSocket::SendSome(const char* data, std::size_t size) const {
+    // MSG_NOSIGNAL: a client that hung up must not kill the test program.
+    return static_cast<long>(send(Fd(fd_), data, size, MSG_NOSIGNAL));
 }
 
 void TestSocket::ResetOnClose() const {

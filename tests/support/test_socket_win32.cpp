@@ -25,45 +25,29 @@ sockaddr_in Loopback(std::uint16_t port) {
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     return address;
 }
-
-std::intptr_t NewSocket() {
-    StartWinsock();
-    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    return s == INVALID_SOCKET ? -1 : static_cast<std::intptr_t>(s);
-}
 }  // namespace
 
-TestSocket& TestSocket::operator=(TestSocket&& other) noexcept {
-    if (this != &other) {
-        Close();
-        fd_ = other.fd_;
-        other.fd_ = kInvalid;
-    }
-    return *this;
+std::intptr_t TestSocket::NewStreamSocket() {
+    StartWinsock();
+    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    if (s != INVALID_SOCKET) return static_cast<std::intptr_t>(s);
+    WSACleanup();  // no socket will close to balance the start above
+    return kInvalid;
 }
 
-TestSocket TestSocket::ListenOnLoopback(std::uint16_t& port) {
-    std::intptr_t fd = NewSocket();
-    if (fd == kInvalid) return TestSocket();
-    TestSocket listener(fd);
+bool TestSocket::ListenOnFreePort(std::uint16_t& port) const {
     sockaddr_in address = Loopback(0);
-    if (bind(Fd(fd), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
-        return TestSocket();
-    if (listen(Fd(fd), 64) != 0) return TestSocket();
+    if (bind(Fd(fd_), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) return false;
+    if (listen(Fd(fd_), 64) != 0) return false;
     int length = sizeof address;
-    getsockname(Fd(fd), reinterpret_cast<sockaddr*>(&address), &length);
+    getsockname(Fd(fd_), reinterpret_cast<sockaddr*>(&address), &length);
     port = ntohs(address.sin_port);
-    return listener;
+    return true;
 }
 
-TestSocket TestSocket::ConnectToLoopback(std::uint16_t port) {
-    std::intptr_t fd = NewSocket();
-    if (fd == kInvalid) return TestSocket();
-    TestSocket connection(fd);
+bool TestSocket::Connect(std::uint16_t port) const {
     sockaddr_in address = Loopback(port);
-    if (connect(Fd(fd), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
-        return TestSocket();
-    return connection;
+    return connect(Fd(fd_), reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
 }
 
 bool TestSocket::WaitReadable(int timeoutMs) const {
@@ -85,14 +69,8 @@ int TestSocket::Receive(char* buffer, std::size_t size) const {
     return recv(Fd(fd_), buffer, static_cast<int>(size), 0);
 }
 
-bool TestSocket::SendAll(const char* data, std::size_t size) const {
-    while (size > 0) {
-        int sent = send(Fd(fd_), data, static_cast<int>(size), 0);
-        if (sent <= 0) return false;
-        data += sent;
-        size -= static_cast<std::size_t>(sent);
-    }
-    return true;
+long TestSocket::SendSome(const char* data, std::size_t size) const {
+    return send(Fd(fd_), data, static_cast<int>(size), 0);
 }
 
 void TestSocket::ResetOnClose() const {
