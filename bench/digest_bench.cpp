@@ -3,29 +3,17 @@
 // Prints the median speed of each and their ratio; the file should already be
 // in the page cache so that both measure hashing, not the disk.
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <functional>
 #include <string>
-#include <vector>
 
+#include "bench_util.h"
 #include "engine/file_digest.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double MedianSeconds(int runs, const std::function<std::string()>& work, std::string& answer) {
-    std::vector<double> seconds;
-    for (int i = 0; i < runs; ++i) {
-        const Clock::time_point start = Clock::now();
-        answer = work();
-        seconds.push_back(std::chrono::duration<double>(Clock::now() - start).count());
-    }
-    std::sort(seconds.begin(), seconds.end());
-    return seconds[seconds.size() / 2];
-}
+using zel::bench::FileSize;
+using zel::bench::MedianSeconds;
 
 std::string Upper(std::string text) {
     for (char& c : text) {
@@ -53,15 +41,6 @@ std::string DigestWith(zel::Sha1CompressFn compress, const std::string& path) {
     char text[zel::Sha1Context::kHexSize];
     context.FormatHex(text);
     return text;
-}
-
-long long FileSize(const std::string& path) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) return -1;
-    std::fseek(file, 0, SEEK_END);
-    const long long size = std::ftell(file);
-    std::fclose(file);
-    return size;
 }
 
 void Report(const char* name, double seconds, long long bytes) {

@@ -10,21 +10,23 @@
 #include <sys/resource.h>
 
 #include <atomic>
-#include <cctype>
-#include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
 #include <string>
 
+#include "bench_util.h"
 #include "engine/download_engine.h"
 #include "engine/file_digest.h"
 #include "engine/timings.h"
+#include "sys/text.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using zel::bench::Clock;
+using zel::bench::FileSize;
+using zel::bench::SecondsBetween;
 
 // The dialog's side reduced to what a run needs: the finished message, and
 // the progress total kept as the real dialog keeps it for its progress bar.
@@ -78,25 +80,6 @@ zel::Timings NoPauses() {
 double CpuSeconds(const rusage& usage) {
     return usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 + usage.ru_stime.tv_sec +
            usage.ru_stime.tv_usec / 1e6;
-}
-
-long long FileSize(const std::string& path) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) return -1;
-    std::fseek(file, 0, SEEK_END);
-    const long long size = std::ftell(file);
-    std::fclose(file);
-    return size;
-}
-
-bool SameDigest(std::string a, std::string b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (std::toupper(static_cast<unsigned char>(a[i])) !=
-            std::toupper(static_cast<unsigned char>(b[i])))
-            return false;
-    }
-    return true;
 }
 
 // The split of a fresh download: every segment S / N bytes, the last one
@@ -156,8 +139,8 @@ int main(int argc, char** argv) {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
 
-    const double seconds = std::chrono::duration<double>(end - start).count();
-    const double createSeconds = std::chrono::duration<double>(created - start).count();
+    const double seconds = SecondsBetween(start, end);
+    const double createSeconds = SecondsBetween(start, created);
     std::printf("seconds=%.4f create_seconds=%.4f cpu_seconds=%.4f max_rss_kib=%ld bytes=%d\n",
                 seconds, createSeconds, CpuSeconds(usage), usage.ru_maxrss, static_cast<int>(size));
     std::fflush(stdout);
@@ -179,7 +162,7 @@ int main(int argc, char** argv) {
     }
     if (!expectedDigest.empty()) {
         const std::string digest = zel::ComputeFileDigest(destination);
-        if (!SameDigest(digest, expectedDigest)) {
+        if (!zel::SameTextNoCase(digest, expectedDigest)) {
             std::fprintf(stderr, "SHA-1 %s, expected %s\n", digest.c_str(), expectedDigest.c_str());
             ok = false;
         }
