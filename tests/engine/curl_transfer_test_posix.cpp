@@ -6,17 +6,12 @@
 #include "engine/curl_transfer.h"
 #include "engine/wininet_api.h"
 #include "support/fixture_server.h"
+#include "support/test_bytes.h"
 
 namespace zel {
 namespace {
 
 using test::FixtureServer;
-
-std::string Pattern(std::size_t size) {
-    std::string bytes(size, '\0');
-    for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 13 + i / 509) & 0xFF);
-    return bytes;
-}
 
 class CurlTransferTest : public ::testing::Test {
   protected:
@@ -53,7 +48,7 @@ class CurlTransferTest : public ::testing::Test {
 // Large enough that curl runs ahead of every reader and must hold pieces
 // back: odd sizes cut through curl's pieces, big ones take several at once.
 TEST_F(CurlTransferTest, BodyArrivesWholeAndInOrderWhateverTheReadSizes) {
-    const std::string body = Pattern(3 * 1024 * 1024 + 17);
+    const std::string body = PseudoRandomBytes(3 * 1024 * 1024 + 17);
     server.Serve("/pkg.bin", body);
     const std::vector<std::vector<std::size_t>> patterns = {
         {32768}, {1}, {7, 4096, 1}, {100000, 3, 65536, 16383}, {1 << 20}};
@@ -70,7 +65,7 @@ TEST_F(CurlTransferTest, BodyArrivesWholeAndInOrderWhateverTheReadSizes) {
 }
 
 TEST_F(CurlTransferTest, BytesBeforeAnEarlyEndAreReadBeforeTheEnd) {
-    const std::string body = Pattern(200000);
+    const std::string body = PseudoRandomBytes(200000);
     FixtureServer::Faults cut;
     cut.cutBodyAt = 50001;
     server.Serve("/cut", body, cut);

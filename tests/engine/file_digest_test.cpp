@@ -7,23 +7,12 @@
 #include <string>
 
 #include "support/temp_folder.h"
+#include "support/test_bytes.h"
 
 namespace zel {
 namespace {
 
 const char kEmptyDigest[] = "DA39A3EE5E6B4B0D3255BFEF95601890AFD80709";
-
-// Deterministic bytes; the expected digests below were taken with sha1sum
-// on the same content.
-std::string PseudoRandomBytes(size_t count) {
-    std::string bytes(count, '\0');
-    uint32_t x = 0x2545F491u;
-    for (size_t i = 0; i < count; ++i) {
-        x = x * 1103515245u + 12345u;
-        bytes[i] = char(x >> 24);
-    }
-    return bytes;
-}
 
 std::string HexOf(const Sha1Context& context) {
     char text[Sha1Context::kHexSize];

@@ -20,6 +20,7 @@
 #include "support/recording_engine_dialog.h"
 #include "support/scripted_http_server.h"
 #include "support/temp_folder.h"
+#include "support/test_bytes.h"
 
 namespace zel {
 
@@ -31,18 +32,6 @@ using ::testing::UnorderedElementsAre;
 
 constexpr char kPackageName[] = "setup.exe";
 constexpr char kPackageUrlPath[] = "/setup.exe";
-
-std::string MakePackage(std::int32_t size) {
-    std::string bytes(static_cast<size_t>(size), '\0');
-    std::uint32_t x = 2463534242u;
-    for (char& c : bytes) {
-        x ^= x << 13;
-        x ^= x >> 17;
-        x ^= x << 5;
-        c = static_cast<char>(x >> 24);
-    }
-    return bytes;
-}
 
 bool WaitUntil(const std::function<bool()>& condition) {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
@@ -185,6 +174,16 @@ class SegmentedDownloadTest : public ::testing::Test {
         return ranges;
     }
     std::string StateFile() const { return scratch.Read(kStateFileName); }
+    // Runs before every write of segment 0, on its worker; false fails that
+    // write instead of making it.
+    void BeforeEachWrite(std::function<bool(std::int32_t offset, std::int32_t count)> before) {
+        auto write = engine->segments[0]->writeAt;
+        engine->segments[0]->writeAt = [before, write](std::uint8_t i, std::int32_t offset,
+                                                       const char* buffer, std::int32_t count,
+                                                       std::int32_t* written) {
+            return before(offset, count) && write(i, offset, buffer, count, written);
+        };
+    }
 
     static constexpr const char* kStateFileName = DownloadEngine::kStateFileName;
 
@@ -195,7 +194,7 @@ class SegmentedDownloadTest : public ::testing::Test {
 };
 
 TEST_F(SegmentedDownloadTest, SplitRangesAreAskedForAndLandAtTheirOffsets) {
-    std::string body = MakePackage(10);
+    std::string body = PseudoRandomBytes(10);
     ServeAndPrepare(body, 3);
     ASSERT_TRUE(engine->StartWorkers(false));
     WaitForFinished();
@@ -212,7 +211,7 @@ TEST_F(SegmentedDownloadTest, SplitRangesAreAskedForAndLandAtTheirOffsets) {
 }
 
 TEST_F(SegmentedDownloadTest, ProgressTotalsRiseStrictlyUpToThePackageSize) {
-    ServeAndPrepare(MakePackage(300000), 2);
+    ServeAndPrepare(PseudoRandomBytes(300000), 2);
     ASSERT_TRUE(engine->StartWorkers(false));
     WaitForFinished();
     auto progress = Posted(WM_DOWNLOAD_PROGRESS);
@@ -224,7 +223,7 @@ TEST_F(SegmentedDownloadTest, ProgressTotalsRiseStrictlyUpToThePackageSize) {
 }
 
 TEST_F(SegmentedDownloadTest, PauseWhileBothWorkersReadSavesBothRangesAndOneGlobalSection) {
-    std::string body = MakePackage(400000);
+    std::string body = PseudoRandomBytes(400000);
     ServeAndPrepare(body, 2);
     WriteGate gate(*engine);
     FinishLog finishes;
@@ -254,7 +253,7 @@ TEST_F(SegmentedDownloadTest, PauseWhileBothWorkersReadSavesBothRangesAndOneGlob
 }
 
 TEST_F(SegmentedDownloadTest, PauseAfterSegmentZeroCompletedSavesOnlySegmentOne) {
-    std::string body = MakePackage(400000);
+    std::string body = PseudoRandomBytes(400000);
     ServeAndPrepare(body, 2);
     WriteGate gate(*engine);
     FinishLog finishes;
@@ -273,7 +272,7 @@ TEST_F(SegmentedDownloadTest, PauseAfterSegmentZeroCompletedSavesOnlySegmentOne)
 }
 
 TEST_F(SegmentedDownloadTest, ResumeFetchesOnlyTheMissingRangesAndEndsVerified) {
-    std::string body = MakePackage(400000);
+    std::string body = PseudoRandomBytes(400000);
     ServeAndPrepare(body, 2);
     WriteGate gate(*engine);
     for (auto& record : engine->segments) gate.Hold(*record);
@@ -319,7 +318,7 @@ TEST_F(SegmentedDownloadTest, ResumeFetchesOnlyTheMissingRangesAndEndsVerified) 
 TEST_F(SegmentedDownloadTest, ResumedWorkerEndingBeforeTheDeleteKeepsItsSection) {
     FixtureServer::Faults missing;
     missing.status = 404;
-    ServeAndPrepare(MakePackage(1000), 1, missing);
+    ServeAndPrepare(PseudoRandomBytes(1000), 1, missing);
     engine->ClearSegments();
     engine->internetApi.InternetGetConnectedState = &ReportOffline;
     scratch.Write(kStateFileName, FormatSegmentState(0, 100, 900) + FormatGlobalState(100, "HASH"));
@@ -338,17 +337,14 @@ TEST_F(SegmentedDownloadTest, ResumedWorkerEndingBeforeTheDeleteKeepsItsSection)
 }
 
 TEST_F(SegmentedDownloadTest, DroppedConnectionIsRetriedFromTheFirstMissingByte) {
-    std::string body = MakePackage(300000);
+    std::string body = PseudoRandomBytes(300000);
     FixtureServer::Faults drop;
     drop.dropAfterBytes = 100000;
     ServeAndPrepare(body, 1, drop);
-    auto write = engine->segments[0]->writeAt;
-    engine->segments[0]->writeAt = [&, write](std::uint8_t i, std::int32_t offset,
-                                              const char* buffer, std::int32_t count,
-                                              std::int32_t* written) {
+    BeforeEachWrite([&](std::int32_t, std::int32_t) {
         server.Serve(kPackageUrlPath, body);  // the next connection holds
-        return write(i, offset, buffer, count, written);
-    };
+        return true;
+    });
     ASSERT_TRUE(engine->StartWorkers(false));
     WaitForFinished();
 
@@ -364,17 +360,14 @@ TEST_F(SegmentedDownloadTest, DroppedConnectionIsRetriedFromTheFirstMissingByte)
 }
 
 TEST_F(SegmentedDownloadTest, AnswerEndingEarlyIsRetriedForTheRestOnly) {
-    std::string body = MakePackage(300000);
+    std::string body = PseudoRandomBytes(300000);
     FixtureServer::Faults cut;
     cut.cutBodyAt = 50000;
     ServeAndPrepare(body, 1, cut);
-    auto write = engine->segments[0]->writeAt;
-    engine->segments[0]->writeAt = [&, write](std::uint8_t i, std::int32_t offset,
-                                              const char* buffer, std::int32_t count,
-                                              std::int32_t* written) {
+    BeforeEachWrite([&](std::int32_t offset, std::int32_t count) {
         if (offset + count >= 50000) server.Serve(kPackageUrlPath, body);
-        return write(i, offset, buffer, count, written);
-    };
+        return true;
+    });
     ASSERT_TRUE(engine->StartWorkers(false));
     WaitForFinished();
     EXPECT_THAT(RangesAsked(), ElementsAre("bytes=0-299999", "bytes=50000-299999"));
@@ -382,7 +375,7 @@ TEST_F(SegmentedDownloadTest, AnswerEndingEarlyIsRetriedForTheRestOnly) {
 }
 
 TEST_F(SegmentedDownloadTest, ServerIgnoringRangeStillYieldsTheRightFile) {
-    std::string body = MakePackage(300000);
+    std::string body = PseudoRandomBytes(300000);
     FixtureServer::Faults ignore;
     ignore.ignoreRange = true;
     ServeAndPrepare(body, 3, ignore);
@@ -398,7 +391,7 @@ TEST_F(SegmentedDownloadTest, ServerIgnoringRangeStillYieldsTheRightFile) {
 TEST_F(SegmentedDownloadTest, DropWhileOfflineEndsTheWorkerAndSavesTheRest) {
     FixtureServer::Faults drop;
     drop.dropAfterBytes = 100000;
-    ServeAndPrepare(MakePackage(300000), 1, drop);
+    ServeAndPrepare(PseudoRandomBytes(300000), 1, drop);
     engine->internetApi.InternetGetConnectedState = &ReportOffline;
     ASSERT_TRUE(engine->StartWorkers(false));
     WaitForFinished();
@@ -416,7 +409,8 @@ TEST_F(SegmentedDownloadTest, DropWhileOfflineEndsTheWorkerAndSavesTheRest) {
 TEST_F(SegmentedDownloadTest, UnreachableServerWhileOfflineIsATransportError) {
     std::uint16_t port = 0;
     test::TestSocket::ListenOnLoopback(port).Close();  // a port where nobody listens
-    PrepareFresh("http://127.0.0.1:" + std::to_string(port) + "/setup.exe", MakePackage(1000), 2);
+    PrepareFresh("http://127.0.0.1:" + std::to_string(port) + "/setup.exe", PseudoRandomBytes(1000),
+                 2);
     engine->internetApi.InternetGetConnectedState = &ReportOffline;
     ASSERT_TRUE(engine->StartWorkers(false));
     WaitForFinished();
@@ -433,7 +427,7 @@ TEST_F(SegmentedDownloadTest, UnreachableServerWhileOfflineIsATransportError) {
 }
 
 TEST_F(SegmentedDownloadTest, RecordWithoutUrlStopsWithItsWholeRangeSaved) {
-    PrepareFresh("", MakePackage(1000), 1);
+    PrepareFresh("", PseudoRandomBytes(1000), 1);
     ASSERT_TRUE(engine->StartWorkers(false));
     WaitForFinished();
     auto boxes = dialog.MessageBoxes();
@@ -448,7 +442,7 @@ TEST_F(SegmentedDownloadTest, RecordWithoutUrlStopsWithItsWholeRangeSaved) {
 }
 
 TEST_F(SegmentedDownloadTest, EmptySegmentsCompleteWithoutARequest) {
-    std::string body = MakePackage(2);
+    std::string body = PseudoRandomBytes(2);
     ServeAndPrepare(body, 3);
     ASSERT_TRUE(engine->StartWorkers(false));
     WaitForFinished();
@@ -458,7 +452,7 @@ TEST_F(SegmentedDownloadTest, EmptySegmentsCompleteWithoutARequest) {
 }
 
 TEST_F(SegmentedDownloadTest, WorkerThatCannotBeCreatedWindsTheRunUp) {
-    ServeAndPrepare(MakePackage(300000), 3);
+    ServeAndPrepare(PseudoRandomBytes(300000), 3);
     WriteGate gate(*engine);
     gate.Hold(*engine->segments[0]);
     int launches = 0;
@@ -485,7 +479,7 @@ TEST_F(SegmentedDownloadTest, WorkerThatCannotBeCreatedWindsTheRunUp) {
 }
 
 TEST_F(SegmentedDownloadTest, DestroyingTheEngineStopsAndJoinsRunningWorkers) {
-    ServeAndPrepare(MakePackage(400000), 2);
+    ServeAndPrepare(PseudoRandomBytes(400000), 2);
     WriteGate gate(*engine);
     for (auto& record : engine->segments) gate.Hold(*record);
     ASSERT_TRUE(engine->StartWorkers(false));
@@ -500,16 +494,10 @@ TEST_F(SegmentedDownloadTest, DestroyingTheEngineStopsAndJoinsRunningWorkers) {
 }
 
 TEST_F(SegmentedDownloadTest, FailedWriteIsFetchedAgain) {
-    std::string body = MakePackage(200000);
+    std::string body = PseudoRandomBytes(200000);
     ServeAndPrepare(body, 1);
-    auto write = engine->segments[0]->writeAt;
     int calls = 0;
-    engine->segments[0]->writeAt = [&, write](std::uint8_t i, std::int32_t offset,
-                                              const char* buffer, std::int32_t count,
-                                              std::int32_t* written) {
-        if (++calls == 2) return false;
-        return write(i, offset, buffer, count, written);
-    };
+    BeforeEachWrite([&](std::int32_t, std::int32_t) { return ++calls != 2; });
     ASSERT_TRUE(engine->StartWorkers(false));
     WaitForFinished();
     EXPECT_EQ(RangesAsked().size(), 2u);
@@ -541,7 +529,7 @@ TEST_F(SegmentedDownloadTest, FailedPreallocationClosesItsFile) {
 // byte, a 206 of a package of another size, a 206 without its range, a 200
 // of another length. Each attempt fails with nothing written.
 TEST_F(SegmentedDownloadTest, AnswerForAnotherRangeOrPackageIsNeverWritten) {
-    std::string body = MakePackage(1000);
+    std::string body = PseudoRandomBytes(1000);
     const std::string answers[] = {
         test::ScriptedHttpServer::Answer("206 Partial Content",
                                          "Content-Range: bytes 1-999/1000\r\n", body.substr(1)),
@@ -567,7 +555,7 @@ TEST_F(SegmentedDownloadTest, AnswerForAnotherRangeOrPackageIsNeverWritten) {
 }
 
 TEST_F(SegmentedDownloadTest, ShortPartialAnswerIsWrittenAndTheRestAskedFor) {
-    std::string body = MakePackage(1000);
+    std::string body = PseudoRandomBytes(1000);
     test::ScriptedHttpServer scripted([&](const std::string& range) {
         if (range == "bytes=0-999")
             return test::ScriptedHttpServer::Answer(

@@ -5,20 +5,11 @@
 #include <iterator>
 
 #include "engine/file_digest.h"
+#include "support/test_bytes.h"
 
 namespace zel::test {
 
 namespace {
-
-std::string MakePackageBytes(std::int32_t size) {
-    std::string bytes(static_cast<std::size_t>(size), '\0');
-    std::uint32_t state = 0x2545F491u;
-    for (auto& byte : bytes) {
-        state = state * 1664525u + 1013904223u;
-        byte = static_cast<char>(state >> 24);
-    }
-    return bytes;
-}
 
 std::string DigestOf(const std::string& bytes) {
     Sha1Context sha;
@@ -54,7 +45,7 @@ SessionBench::~SessionBench() {
 
 void SessionBench::ServePackage(std::int32_t size, const ServeFaults& faults,
                                 const std::string& digestText) {
-    package_ = MakePackageBytes(size);
+    package_ = PseudoRandomBytes(static_cast<std::size_t>(size));
     digest_ = DigestOf(package_);
     server.Serve(kPackagePath, package_, faults);
     ServeManifest(digestText.empty() ? digest_ : digestText);
