@@ -2,13 +2,13 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <set>
 
 #include "engine/resume_state.h"
 #include "session/session_texts.h"
 #include "support/sequence_match.h"
 #include "support/session_bench.h"
+#include "support/temp_folder.h"
 #include "sys/install_folder.h"
 
 namespace zel {
@@ -19,11 +19,6 @@ using test::ProgressText;
 using test::RangeStart;
 using test::ServeFaults;
 using test::SessionBench;
-
-void WriteFile(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << bytes;
-}
 
 TEST(SessionControllerTest, FreshDownloadIsVerifiedOpenedAndTheDialogCloses) {
     SessionBench bench;
@@ -52,7 +47,7 @@ TEST(SessionControllerTest, PackageAlreadyInTheFolderIsLaunchedByTheTimerWithout
     SessionBench bench;
     bench.ServePackage(100000);
     bench.MakeController();
-    WriteFile(bench.PackageFile(), bench.Package());
+    ASSERT_TRUE(WriteWholeFile(bench.PackageFile(), bench.Package()));
     bench.Start();
     ASSERT_TRUE(bench.dialog.PumpUntilEnded());
 
@@ -73,30 +68,29 @@ TEST(SessionControllerTest, ResumeFileOfAnotherPackageIsDiscardedAndTheDownloadS
     SessionBench bench;
     bench.ServePackage(200000);
     bench.MakeController();
-    WriteFile(bench.PackageFile(), std::string(200000, '\0'));
-    WriteFile(bench.StateFile(), FormatSegmentState(0, 150000, 50000) +
-                                     FormatGlobalState(150000, std::string(40, 'E')));
+    ASSERT_TRUE(WriteWholeFile(bench.PackageFile(), std::string(200000, '\0')));
+    ASSERT_TRUE(WriteWholeFile(
+        bench.StateFile(),
+        FormatSegmentState(0, 150000, 50000) + FormatGlobalState(150000, std::string(40, 'E'))));
     bench.Start();
     ASSERT_TRUE(bench.dialog.PumpUntilEnded());
 
     EXPECT_EQ(bench.BytesAskedFor(), 200000);
     EXPECT_EQ(RangeStart(bench.PackageGets().front().range) % 100000, 0);
-    EXPECT_TRUE(bench.ReadPackageFile() == bench.Package()) << "the package file holds the package";
-    EXPECT_EQ(bench.dialog.Launches().size(), 1u);
+    EXPECT_TRUE(bench.PackageDeliveredAndLaunchedOnce());
 }
 
 TEST(SessionControllerTest, ResumeFileWithoutItsPackageIsDiscardedAndTheDownloadStartsAfresh) {
     SessionBench bench;
     bench.ServePackage(200000);
     bench.MakeController();
-    WriteFile(bench.StateFile(),
-              FormatSegmentState(0, 150000, 50000) + FormatGlobalState(150000, bench.Digest()));
+    ASSERT_TRUE(WriteWholeFile(bench.StateFile(), FormatSegmentState(0, 150000, 50000) +
+                                                      FormatGlobalState(150000, bench.Digest())));
     bench.Start();
     ASSERT_TRUE(bench.dialog.PumpUntilEnded());
 
     EXPECT_EQ(bench.BytesAskedFor(), 200000);
-    EXPECT_TRUE(bench.ReadPackageFile() == bench.Package()) << "the package file holds the package";
-    EXPECT_EQ(bench.dialog.Launches().size(), 1u);
+    EXPECT_TRUE(bench.PackageDeliveredAndLaunchedOnce());
 }
 
 // A resume file that yields no segment (here: no sections at all) would
@@ -105,14 +99,13 @@ TEST(SessionControllerTest, ResumeFileWithoutSegmentsIsDiscardedAndTheDownloadSt
     SessionBench bench;
     bench.ServePackage(100000);
     bench.MakeController();
-    WriteFile(bench.PackageFile(), std::string(100000, '\0'));
-    WriteFile(bench.StateFile(), "not a resume file\r\n");
+    ASSERT_TRUE(WriteWholeFile(bench.PackageFile(), std::string(100000, '\0')));
+    ASSERT_TRUE(WriteWholeFile(bench.StateFile(), "not a resume file\r\n"));
     bench.Start();
     ASSERT_TRUE(bench.dialog.PumpUntilEnded());
 
     EXPECT_EQ(bench.BytesAskedFor(), 100000);
-    EXPECT_TRUE(bench.ReadPackageFile() == bench.Package()) << "the package file holds the package";
-    EXPECT_EQ(bench.dialog.Launches().size(), 1u);
+    EXPECT_TRUE(bench.PackageDeliveredAndLaunchedOnce());
 }
 
 TEST(SessionControllerTest, FailedCheckDownloadsOnceMoreThenDeletesBothFilesAndGivesUp) {
@@ -264,7 +257,7 @@ TEST(SessionControllerTest, PackageThatCannotBeCreatedShowsTheDiskSpaceMessageAn
     bench.MakeController();
     // A folder in the package's place, kept from removal by a file in it.
     std::filesystem::create_directories(bench.PackageFile());
-    WriteFile(bench.PackageFile() + "/keep", "x");
+    ASSERT_TRUE(WriteWholeFile(bench.PackageFile() + "/keep", "x"));
     bench.Start();
     ASSERT_TRUE(
         bench.dialog.PumpUntil([&] { return bench.dialog.SawBox(texts::kCannotAllocate); }));
@@ -308,7 +301,7 @@ TEST(SessionControllerTest, ReportOfOneFailedWorkerAndACompleteLastOneIsNeverLau
     SessionController& controller = bench.MakeController();
     std::string damaged = bench.Package();
     damaged[5000] ^= 0x55;
-    WriteFile(bench.PackageFile(), damaged);
+    ASSERT_TRUE(WriteWholeFile(bench.PackageFile(), damaged));
     controller.Engine().manifest.saveFileName = "setup.exe";
     controller.Engine().lastWorkerBytes = 32768;  // the last worker wrote a piece
 

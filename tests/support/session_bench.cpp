@@ -1,10 +1,9 @@
 #include "support/session_bench.h"
 
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 
 #include "engine/file_digest.h"
+#include "support/temp_folder.h"
 #include "support/test_bytes.h"
 
 namespace zel::test {
@@ -80,8 +79,16 @@ std::string SessionBench::InstallFolder() const {
 }
 
 std::string SessionBench::ReadPackageFile() const {
-    std::ifstream in(PackageFile(), std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return ReadWholeFile(PackageFile());
+}
+
+::testing::AssertionResult SessionBench::PackageDeliveredAndLaunchedOnce() const {
+    if (ReadPackageFile() != Package())
+        return ::testing::AssertionFailure() << "the package file does not hold the package";
+    const std::size_t launches = dialog.Launches().size();
+    if (launches != 1)
+        return ::testing::AssertionFailure() << "launched " << launches << " times, not once";
+    return ::testing::AssertionSuccess();
 }
 
 std::vector<FixtureServer::Request> SessionBench::PackageGets(std::size_t from) const {

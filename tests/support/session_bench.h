@@ -4,6 +4,8 @@
 // session controller with its real engine.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -48,6 +50,8 @@ class SessionBench {
     std::string PackageFile() const { return InstallFolder() + "setup.exe"; }
     std::string StateFile() const { return InstallFolder() + "zelv3chunks.txt"; }
     std::string ReadPackageFile() const;
+    // The package file holds the whole package and was launched, once.
+    ::testing::AssertionResult PackageDeliveredAndLaunchedOnce() const;
 
     // GET requests of the package, from request number `from` on.
     std::vector<FixtureServer::Request> PackageGets(std::size_t from = 0) const;

@@ -67,8 +67,7 @@ bool TempFolder::Write(const std::string& name, const std::string& bytes) const 
 }
 
 std::string TempFolder::Read(const std::string& name) const {
-    std::ifstream in(File(name), std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return ReadWholeFile(File(name));
 }
 
 bool TempFolder::Exists(const std::string& name) const {
@@ -79,6 +78,11 @@ bool WriteWholeFile(const std::string& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), std::streamsize(bytes.size()));
     return bool(out);
+}
+
+std::string ReadWholeFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
 }  // namespace zel

@@ -33,5 +33,7 @@ class TempFolder {
 
 // Writes bytes to a file, replacing it; false on any failure.
 bool WriteWholeFile(const std::string& path, const std::string& bytes);
+// The file's bytes; empty when it cannot be read.
+std::string ReadWholeFile(const std::string& path);
 
 }  // namespace zel
