@@ -5,39 +5,14 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "support/http_head.h"
+
 namespace zel::test {
 
 namespace {
 
 constexpr int kPollMs = 20;
 constexpr std::size_t kSendPiece = 64 * 1024;
-
-std::string Lower(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
-
-std::string Trim(const std::string& text) {
-    std::size_t first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string::npos) return std::string();
-    return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
-}
-
-// The value of a header in a block of header lines (name in any case).
-std::string HeaderValue(const std::string& headers, const std::string& name) {
-    std::size_t start = 0;
-    const std::string wanted = Lower(name);
-    while (start < headers.size()) {
-        std::size_t end = headers.find("\r\n", start);
-        if (end == std::string::npos) end = headers.size();
-        std::string line = headers.substr(start, end - start);
-        std::size_t colon = line.find(':');
-        if (colon != std::string::npos && Lower(Trim(line.substr(0, colon))) == wanted)
-            return Trim(line.substr(colon + 1));
-        start = end + 2;
-    }
-    return std::string();
-}
 
 const char* Reason(int status) {
     switch (status) {

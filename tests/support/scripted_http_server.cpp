@@ -1,28 +1,8 @@
 #include "support/scripted_http_server.h"
 
-#include <cctype>
+#include "support/http_head.h"
 
 namespace zel::test {
-
-namespace {
-
-std::string Lower(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
-
-std::string HeaderValue(const std::string& head, const std::string& name) {
-    std::string lower = Lower(head);
-    size_t at = lower.find("\r\n" + Lower(name) + ":");
-    if (at == std::string::npos) return "";
-    at += name.size() + 3;
-    size_t end = head.find("\r\n", at);
-    std::string value = head.substr(at, end - at);
-    while (!value.empty() && value.front() == ' ') value.erase(0, 1);
-    return value;
-}
-
-}  // namespace
 
 ScriptedHttpServer::ScriptedHttpServer(Script script) : script_(std::move(script)) {
     listener_ = TestSocket::ListenOnLoopback(port_);
