@@ -1,6 +1,22 @@
 #include "engine/wininet_api.h"
 
+#include <windows.h>
+#include <wininet.h>
+
+#include <cstddef>
+
 namespace zel {
+
+// The records the library reads through the table must have its own layout,
+// on i686 and on x86_64 alike.
+static_assert(sizeof(UrlComponents) == sizeof(URL_COMPONENTSA), "URL_COMPONENTSA size");
+static_assert(offsetof(UrlComponents, port) == offsetof(URL_COMPONENTSA, nPort),
+              "URL_COMPONENTSA port");
+static_assert(offsetof(UrlComponents, extraInfoLength) ==
+                  offsetof(URL_COMPONENTSA, dwExtraInfoLength),
+              "URL_COMPONENTSA last member");
+static_assert(sizeof(ConnectedInfo) == sizeof(INTERNET_CONNECTED_INFO),
+              "INTERNET_CONNECTED_INFO size");
 
 namespace {
 
