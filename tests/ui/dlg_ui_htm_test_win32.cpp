@@ -146,6 +146,21 @@ TEST_F(DlgUiHtmFallbackTest, WindowPaintCoversTheWholePanel) {
     EXPECT_LT(onScreen.MeanDifference(drawn, 0, 0, kPageWidth, kPageHeight), 1.0);
 }
 
+// The panel as its browser would drive it.
+class BrowserDrivenPanel : public CDlgUIHTM {
+  public:
+    using CDlgUIHTM::OnDocumentComplete;
+};
+
+TEST_F(DlgUiHtmFallbackTest, DocumentCompleteWithoutADocumentIsRecorded) {
+    HostWindow host;
+    BrowserDrivenPanel panel;
+    CreateAndPlace(panel, host);
+    panel.OnDocumentComplete();
+    EXPECT_EQ(panel.PageScript().LastError(), "Script call error:\nNULL pointer");
+    EXPECT_FALSE(panel.PageScript().HasDocument());
+}
+
 TEST_F(DlgUiHtmFallbackTest, KeyFilterNeutralisesRefreshAndEscape) {
     HostWindow host;
     CDlgUIHTM panel;
