@@ -1,4 +1,13 @@
+// shellapi.h and shlobj.h (DROPFILES) need windows.h first.
+// clang-format off
+#include <windows.h>
+#include <shellapi.h>
+#include <shlobj.h>
+// clang-format on
+
 #include <gtest/gtest.h>
+
+#include <cstring>
 
 #include "ui/dlg_ui_htm.h"
 #include "ui/html_engine_probe.h"
@@ -144,6 +153,26 @@ TEST_F(DlgUiHtmFallbackTest, WindowPaintCoversTheWholePanel) {
     PageCapture drawn;
     ASSERT_TRUE(panel.Painter()->Paint(drawn.Dc(), "Home"));
     EXPECT_LT(onScreen.MeanDifference(drawn, 0, 0, kPageWidth, kPageHeight), 1.0);
+}
+
+TEST_F(DlgUiHtmFallbackTest, DroppedFilesAreIgnoredAndDropsRefused) {
+    HostWindow host;
+    CDlgUIHTM panel;
+    CreateAndPlace(panel, host);
+    DragAcceptFiles(panel.Window(), TRUE);
+    // What the shell hands over for one dropped file.
+    const char file[] = "C:\\dropped.txt\0";
+    HGLOBAL drop = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + sizeof(file));
+    ASSERT_NE(drop, nullptr);
+    auto* files = static_cast<DROPFILES*>(GlobalLock(drop));
+    files->pFiles = sizeof(DROPFILES);
+    memcpy(reinterpret_cast<char*>(files) + sizeof(DROPFILES), file, sizeof(file));
+    GlobalUnlock(drop);
+
+    SendMessageA(panel.Window(), WM_DROPFILES, WPARAM(drop), 0);
+    EXPECT_EQ(GlobalSize(drop), 0u);  // given back to the system
+    EXPECT_EQ(GetWindowLongPtrA(panel.Window(), GWL_EXSTYLE) & WS_EX_ACCEPTFILES, 0);
+    EXPECT_EQ(panel.PaintedSection(), "Home");
 }
 
 // The panel as its browser would drive it.
