@@ -12,3 +12,8 @@
 #define IDS_INTERNET_SESSION_ERROR 1197  // "%1" stands for the system's error text
 #define IDS_BUILD_FOR 1203               // registry marker ZELBUILDFOR
 #define IDS_CAMPAIGN 1205                // registry marker ZEL3CAM
+
+// The installation panel: its dialog, its page and the page's companion files.
+#define IDD_INSTALLATION_PANEL 139  // child dialog that holds the page
+#define IDR_INSTALLATION_PAGE 103   // RT_HTML
+#define RT_PAGE_FILE 2110           // stylesheets and pictures, found by name from the page
