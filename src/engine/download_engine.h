@@ -14,13 +14,13 @@
 #include <vector>
 
 #include "engine/engine_dialog.h"
-#include "engine/manual_reset_event.h"
 #include "engine/segment.h"
 #include "engine/setup_manifest.h"
-#include "engine/target_file.h"
 #include "engine/timings.h"
 #include "engine/wininet_api.h"
-#include "engine/worker_threads.h"
+#include "sys/manual_reset_event.h"
+#include "sys/target_file.h"
+#include "sys/worker_threads.h"
 
 namespace zel {
 

@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <limits>
 
-#include "engine/profile_reader.h"
-#include "engine/target_file.h"
+#include "sys/profile_reader.h"
+#include "sys/target_file.h"
 
 namespace zel {
 

@@ -7,10 +7,10 @@
 #include "engine/internet_access.h"
 #include "engine/resume_state.h"
 #include "engine/segment.h"
-#include "engine/target_file.h"
 #include "session/progress_percent.h"
 #include "session/session_texts.h"
 #include "sys/install_folder.h"
+#include "sys/target_file.h"
 #include "sys/text.h"
 
 namespace zel {

@@ -3,7 +3,7 @@
 
 #include <cerrno>
 
-#include "engine/target_file.h"
+#include "sys/target_file.h"
 
 namespace zel {
 

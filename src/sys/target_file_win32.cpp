@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "engine/target_file.h"
+#include "sys/target_file.h"
 
 namespace zel {
 
