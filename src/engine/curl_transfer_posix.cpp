@@ -1,11 +1,11 @@
 #include <curl/curl.h>
-#include <strings.h>
 
 #include <algorithm>
 #include <cstring>
 
 #include "engine/curl_transfer.h"
 #include "engine/wininet_api.h"
+#include "sys/text.h"
 
 namespace zel {
 
@@ -116,7 +116,7 @@ bool CurlTransfer::Send(const Request& request, std::uint32_t& error) {
 
 bool CurlTransfer::FindHeader(const std::string& name, std::string& value) const {
     for (const auto& header : headers_) {
-        if (strcasecmp(header.first.c_str(), name.c_str()) == 0) {
+        if (SameTextNoCase(header.first, name)) {
             value = header.second;
             return true;
         }
@@ -238,7 +238,7 @@ void CurlTransfer::TakeHeaderLine(std::string line) {
     std::size_t colon = trimmed.find(':');
     if (colon == std::string::npos) return;
     std::string name = Trim(trimmed.substr(0, colon));
-    if (strcasecmp(name.c_str(), "Location") == 0) locationSeen_ = true;
+    if (SameTextNoCase(name, "Location")) locationSeen_ = true;
     headers_.emplace_back(name, Trim(trimmed.substr(colon + 1)));
 }
 

@@ -44,8 +44,8 @@ class DownloadEngine {
 
     explicit DownloadEngine(EngineDialog& owner, const Timings& timings = Timings(),
                             const WinInetBinder& bind = BindWinInet);
-    // Does not wait for workers: the dialog has waited for runningWorkers to
-    // reach 0 before it destroys the engine.
+    // Stops and joins the workers still running before the records, the file
+    // and the session they use go away.
     ~DownloadEngine();
     DownloadEngine(const DownloadEngine&) = delete;
     DownloadEngine& operator=(const DownloadEngine&) = delete;
@@ -99,7 +99,6 @@ class DownloadEngine {
     void OnWorkerStarted(std::uint8_t index);
     void OnWorkerFinished(std::uint8_t index, SegmentResult result, std::int32_t nextStart,
                           std::int32_t remaining);
-    void OnWorkerError(std::uint8_t index, const std::string& text);
     bool WriteSegmentData(std::uint8_t index, std::int32_t offset, const char* buffer,
                           std::int32_t count, std::int32_t* written);
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/timings.h"
+#include "sys/decimal_number.h"
 #include "sys/system_message.h"
 
 namespace zel {
@@ -18,20 +19,6 @@ const char* const kAcceptTypes[] = {"*/*", nullptr};
 // The program's sizes are signed 32-bit: 2 GiB and more cannot be held.
 bool FitsSize(unsigned long long value) {
     return value <= static_cast<unsigned long long>(std::numeric_limits<std::int32_t>::max());
-}
-
-bool ParseDecimal(const std::string& text, unsigned long long& value) {
-    std::size_t first = text.find_first_not_of(" \t");
-    std::size_t last = text.find_last_not_of(" \t");
-    if (first == std::string::npos) return false;
-    value = 0;
-    for (std::size_t i = first; i <= last; ++i) {
-        char c = text[i];
-        if (c < '0' || c > '9') return false;
-        value = value * 10 + static_cast<unsigned>(c - '0');
-        if (value > 0xFFFFFFFFull) return false;
-    }
-    return true;
 }
 
 }  // namespace
@@ -140,8 +127,9 @@ std::int32_t QueryNumberHeader(const WinInetApi& api, InternetHandle request, Dw
     // bits; the text tells whether the number is the whole truth.
     std::string text;
     if (QueryTextHeader(api, request, level, text)) {
-        unsigned long long exact = 0;
-        if (!ParseDecimal(text, exact) || !FitsSize(exact) || exact != value) return -1;
+        std::uint64_t exact = 0;
+        if (!ParseDecimal(text, 0xFFFFFFFFu, exact) || !FitsSize(exact) || exact != value)
+            return -1;
     }
     return static_cast<std::int32_t>(value);
 }

@@ -21,14 +21,6 @@ void Pause(unsigned milliseconds) {
     if (milliseconds > 0) std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
-std::string FormatRangeText(const char* format, std::int32_t count, const CThread& record) {
-    char text[160];
-    std::snprintf(text, sizeof(text), format, static_cast<int>(count),
-                  static_cast<int>(record.startPos),
-                  static_cast<int>(record.startPos + record.chunkLength));
-    return text;
-}
-
 std::string FormatRangeHeader(const CThread& record) {
     char text[64];
     std::snprintf(text, sizeof(text), "Range: bytes=%d-%d", static_cast<int>(record.startPos),
@@ -73,12 +65,10 @@ void DownloadEngine::AddSegment(std::uint8_t index, std::int32_t start, std::int
                                 std::int32_t remaining) {
         OnWorkerFinished(i, r, next, remaining);
     };
-    record->onError = [this](std::uint8_t i, const std::string& text) { OnWorkerError(i, text); };
     record->writeAt = [this](std::uint8_t i, std::int32_t offset, const char* buffer,
                              std::int32_t count, std::int32_t* written) {
         return WriteSegmentData(i, offset, buffer, count, written);
     };
-    record->engine = this;
     segments.push_back(std::move(record));
 }
 
@@ -263,21 +253,11 @@ SegmentResult DownloadEngine::DownloadSegment(CThread& record) {
             result = ResultTransportError;
             break;
         }
-        if (read == 0 || read > static_cast<Dword>(wanted)) {
-            record.onError(
-                record.index,
-                FormatRangeText("Couldn't download %d bytes (of range %d-%d)", wanted, record));
-            break;
-        }
+        if (read == 0 || read > static_cast<Dword>(wanted)) break;  // the answer ended early
         std::int32_t count = static_cast<std::int32_t>(read);
         std::int32_t written = 0;
-        if (!record.writeAt(record.index, record.startPos + got, buffer.data(), count, &written)) {
-            record.onError(record.index,
-                           FormatRangeText("Couldn't write %d bytes (of range %d-%d) to "
-                                           "destination file",
-                                           count, record));
+        if (!record.writeAt(record.index, record.startPos + got, buffer.data(), count, &written))
             break;
-        }
         got += count;
         lastWorkerBytes = got;
     } while (got < record.chunkLength);
@@ -304,8 +284,6 @@ void DownloadEngine::OnWorkerStarted(std::uint8_t) {
     std::lock_guard<std::mutex> lock(startLock);
     Pause(timings.workerStartPauseMs);
 }
-
-void DownloadEngine::OnWorkerError(std::uint8_t, const std::string&) {}
 
 bool DownloadEngine::WriteSegmentData(std::uint8_t, std::int32_t offset, const char* buffer,
                                       std::int32_t count, std::int32_t* written) {
