@@ -6,6 +6,7 @@
 
 #include "engine/download_engine.h"
 #include "engine/internet_access.h"
+#include "sys/text.h"
 
 namespace zel {
 
@@ -17,6 +18,23 @@ constexpr std::int32_t kMaxManifestBytes = 1024 * 1024;
 
 void Wait(unsigned ms) {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+// True when name would reach the resume file: its name in any case, with the
+// trailing dots and spaces that Windows drops, or the short name Windows
+// gives it (ZELV3C~1.TXT and the like).
+bool NamesTheResumeFile(const std::string& name) {
+    std::string upper = UpperAscii(name);
+    while (!upper.empty() && (upper.back() == '.' || upper.back() == ' ')) upper.pop_back();
+    if (upper == UpperAscii(DownloadEngine::kStateFileName)) return true;
+    const std::string prefix = "ZELV3C~";
+    const std::string suffix = ".TXT";
+    if (upper.size() <= prefix.size() + suffix.size() || upper.compare(0, prefix.size(), prefix) ||
+        upper.compare(upper.size() - suffix.size(), suffix.size(), suffix))
+        return false;
+    const std::string number =
+        upper.substr(prefix.size(), upper.size() - prefix.size() - suffix.size());
+    return number.find_first_not_of("0123456789") == std::string::npos;
 }
 
 }  // namespace
@@ -35,8 +53,10 @@ bool DownloadEngine::FetchManifest(const std::string& url) {
     buffer[static_cast<std::size_t>(size)] = '\0';
     const bool parsed = manifest.Parse(buffer.data());
     if (!parsed || manifest.setupUrl.empty()) return false;
-    if (!SetupManifest::IsPlainFileName(manifest.saveFileName)) {
-        // A name that could leave the install folder is never kept around.
+    if (!SetupManifest::IsPlainFileName(manifest.saveFileName) ||
+        NamesTheResumeFile(manifest.saveFileName)) {
+        // A name that could leave the install folder, or that would make the
+        // package and the resume file one file, is never kept around.
         manifest.saveFileName.clear();
         return false;
     }

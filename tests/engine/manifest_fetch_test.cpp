@@ -132,6 +132,13 @@ TEST_F(ManifestFetchTest, UnsafeFileNamesMakeTheManifestUnusable) {
         ManifestNaming("http://h/dir/"),
         ManifestNaming("http://h/get?file=a.exe"),
         ManifestNaming("http://h/..%5Cevil.exe", "<save_file_name>..</save_file_name>"),
+        // The resume file's own name, in any case, with what Windows trims
+        // off, or as Windows shortens it, would make package and resume file
+        // one file.
+        ManifestNaming("http://h/zelv3chunks.txt"),
+        ManifestNaming("http://h/a.exe", "<save_file_name>ZelV3Chunks.TXT</save_file_name>"),
+        ManifestNaming("http://h/a.exe", "<save_file_name>zelv3chunks.txt. .</save_file_name>"),
+        ManifestNaming("http://h/a.exe", "<save_file_name>zelv3c~1.txt</save_file_name>"),
     };
     for (const std::string& text : cases) {
         server.Serve("/zelv3.xml", text);
