@@ -59,7 +59,7 @@ constexpr Dword kQueryFlagNumber = 0x20000000;
 constexpr Dword kQueryContentLength = 5;
 constexpr Dword kQueryStatusCode = 19;
 // wininet.h: HTTP_QUERY_CONTENT_RANGE is 53 (68 is HTTP_QUERY_EXPECT).
-constexpr Dword kQueryContentRange = 53;  // raw text, e.g. "bytes 0-9/100"
+constexpr Dword kQueryContentRange = 53;       // raw text, e.g. "bytes 0-9/100"
 constexpr Dword kQueryLevelMask = 0x0000FFFF;  // the native adapter's: its levels are small
 
 // Error codes the program and the native adapters use.

@@ -16,6 +16,7 @@
 #include "engine/download_engine.h"
 #include "engine/file_digest.h"
 #include "engine/resume_state.h"
+#include "support/fake_connection.h"
 #include "support/fixture_server.h"
 #include "support/recording_engine_dialog.h"
 #include "support/scripted_http_server.h"
@@ -40,12 +41,6 @@ bool WaitUntil(const std::function<bool()>& condition) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return true;
-}
-
-// The connectivity entry of a machine that has gone offline.
-WinBool ZEL_WINAPI ReportOffline(Dword* flags, Dword) {
-    *flags = 0;
-    return 0;
 }
 
 // Deletes the records while the last worker is still inside its finished
@@ -123,10 +118,10 @@ class FinishLog {
 class SegmentedDownloadTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        engine = std::make_unique<DownloadEngine>(dialog, Timings::Instant());
+        engine = std::make_unique<DownloadEngine>(dialog, Timings::Instant(), connection.Binder());
         dialog.engine = engine.get();
-        engine->installFolder = scratch.folder();
-        engine->notifyWindow = &dialog;
+        engine->SetInstallFolder(scratch.folder());
+        engine->SetNotifyWindow(&dialog);
         ASSERT_TRUE(engine->OpenInternetSession());
     }
 
@@ -141,10 +136,14 @@ class SegmentedDownloadTest : public ::testing::Test {
     // prepares it.
     void PrepareFresh(const std::string& url, const std::string& body, unsigned count) {
         auto size = static_cast<std::int32_t>(body.size());
-        engine->manifest.setupUrl = url;
-        engine->manifest.totalSize = size;
-        engine->manifest.setupHash = DigestOf(body);
-        engine->manifest.saveFileName = kPackageName;
+        {
+            SetupManifest edited = engine->Manifest();
+            edited.setupUrl = url;
+            edited.totalSize = size;
+            edited.setupHash = DigestOf(body);
+            edited.saveFileName = kPackageName;
+            ASSERT_TRUE(engine->SetManifest(edited));
+        }
         ASSERT_TRUE(engine->CreateTargetFile(PackagePath(), size));
         std::uint8_t index = 0;
         for (const SegmentRange& range : SplitIntoSegments(size, count))
@@ -165,7 +164,7 @@ class SegmentedDownloadTest : public ::testing::Test {
     // Waits for the run's finished message and for its workers to leave.
     void WaitForFinished(size_t runs = 1) {
         ASSERT_TRUE(WaitUntil([&] { return Posted(WM_DOWNLOAD_FINISHED).size() >= runs; }));
-        ASSERT_TRUE(WaitUntil([&] { return engine->runningWorkers.load() == 0; }));
+        ASSERT_TRUE(WaitUntil([&] { return engine->RunningWorkers() == 0; }));
     }
     std::vector<std::string> RangesAsked() const {
         std::vector<std::string> ranges;
@@ -177,16 +176,17 @@ class SegmentedDownloadTest : public ::testing::Test {
     // Runs before every write of segment 0, on its worker; false fails that
     // write instead of making it.
     void BeforeEachWrite(std::function<bool(std::int32_t offset, std::int32_t count)> before) {
-        auto write = engine->segments[0]->writeAt;
-        engine->segments[0]->writeAt = [before, write](std::uint8_t i, std::int32_t offset,
-                                                       const char* buffer, std::int32_t count,
-                                                       std::int32_t* written) {
+        auto write = engine->Segment(0).writeAt;
+        engine->Segment(0).writeAt = [before, write](std::uint8_t i, std::int32_t offset,
+                                                     const char* buffer, std::int32_t count,
+                                                     std::int32_t* written) {
             return before(offset, count) && write(i, offset, buffer, count, written);
         };
     }
 
     static constexpr const char* kStateFileName = DownloadEngine::kStateFileName;
 
+    test::FakeConnection connection;
     TempFolder scratch;
     FixtureServer server;
     ClearingDialog dialog;
@@ -207,7 +207,7 @@ TEST_F(SegmentedDownloadTest, SplitRangesAreAskedForAndLandAtTheirOffsets) {
     EXPECT_EQ(finished[0].lParam, ResultComplete);
     EXPECT_FALSE(scratch.Exists(kStateFileName));
     EXPECT_TRUE(engine->VerifyDownloadedFile());
-    EXPECT_FALSE(engine->targetFile.IsOpen());
+    EXPECT_FALSE(engine->IsTargetFileOpen());
 }
 
 TEST_F(SegmentedDownloadTest, ProgressTotalsRiseStrictlyUpToThePackageSize) {
@@ -219,7 +219,7 @@ TEST_F(SegmentedDownloadTest, ProgressTotalsRiseStrictlyUpToThePackageSize) {
     for (size_t i = 1; i < progress.size(); ++i)
         EXPECT_LT(progress[i - 1].wParam, progress[i].wParam);
     EXPECT_EQ(progress.back().wParam, 300000u);
-    EXPECT_EQ(engine->totalWritten.load(), 300000);
+    EXPECT_EQ(engine->TotalWritten(), 300000);
 }
 
 TEST_F(SegmentedDownloadTest, PauseWhileBothWorkersReadSavesBothRangesAndOneGlobalSection) {
@@ -227,9 +227,9 @@ TEST_F(SegmentedDownloadTest, PauseWhileBothWorkersReadSavesBothRangesAndOneGlob
     ServeAndPrepare(body, 2);
     WriteGate gate(*engine);
     FinishLog finishes;
-    for (auto& record : engine->segments) {
-        gate.Hold(*record);
-        finishes.Watch(*record);
+    for (std::size_t i = 0; i < engine->SegmentCount(); ++i) {
+        gate.Hold(engine->Segment(i));
+        finishes.Watch(engine->Segment(i));
     }
     ASSERT_TRUE(engine->StartWorkers(false));
     ASSERT_TRUE(WaitUntil([&] { return gate.Writers() == 2; }));
@@ -247,9 +247,9 @@ TEST_F(SegmentedDownloadTest, PauseWhileBothWorkersReadSavesBothRangesAndOneGlob
         expected += FormatSegmentState(index, starts[index] + done, 200000 - done);
     }
     std::int32_t total = gate.WrittenBy(0) + gate.WrittenBy(1);
-    expected += FormatGlobalState(total, engine->manifest.setupHash);
+    expected += FormatGlobalState(total, engine->Manifest().setupHash);
     EXPECT_EQ(StateFile(), expected);
-    EXPECT_EQ(engine->totalWritten.load(), total);
+    EXPECT_EQ(engine->TotalWritten(), total);
 }
 
 TEST_F(SegmentedDownloadTest, PauseAfterSegmentZeroCompletedSavesOnlySegmentOne) {
@@ -257,8 +257,8 @@ TEST_F(SegmentedDownloadTest, PauseAfterSegmentZeroCompletedSavesOnlySegmentOne)
     ServeAndPrepare(body, 2);
     WriteGate gate(*engine);
     FinishLog finishes;
-    gate.Hold(*engine->segments[1]);
-    finishes.Watch(*engine->segments[0]);
+    gate.Hold(engine->Segment(1));
+    finishes.Watch(engine->Segment(0));
     ASSERT_TRUE(engine->StartWorkers(false));
     ASSERT_TRUE(WaitUntil([&] { return finishes.Order().size() == 1 && gate.Writers() == 1; }));
     ASSERT_TRUE(engine->RequestStop());
@@ -266,7 +266,7 @@ TEST_F(SegmentedDownloadTest, PauseAfterSegmentZeroCompletedSavesOnlySegmentOne)
 
     std::int32_t done = gate.WrittenBy(1);
     EXPECT_EQ(StateFile(), FormatSegmentState(1, 200000 + done, 200000 - done) +
-                               FormatGlobalState(200000 + done, engine->manifest.setupHash));
+                               FormatGlobalState(200000 + done, engine->Manifest().setupHash));
     EXPECT_EQ(scratch.Read(kPackageName).substr(0, 200000), body.substr(0, 200000));
     EXPECT_EQ(Posted(WM_DOWNLOAD_FINISHED).at(0).lParam, ResultStopped);
 }
@@ -275,7 +275,7 @@ TEST_F(SegmentedDownloadTest, ResumeFetchesOnlyTheMissingRangesAndEndsVerified) 
     std::string body = PseudoRandomBytes(400000);
     ServeAndPrepare(body, 2);
     WriteGate gate(*engine);
-    for (auto& record : engine->segments) gate.Hold(*record);
+    for (std::size_t i = 0; i < engine->SegmentCount(); ++i) gate.Hold(engine->Segment(i));
     ASSERT_TRUE(engine->StartWorkers(false));
     ASSERT_TRUE(WaitUntil([&] { return gate.Writers() == 2; }));
     engine->RequestStop();
@@ -286,11 +286,15 @@ TEST_F(SegmentedDownloadTest, ResumeFetchesOnlyTheMissingRangesAndEndsVerified) 
     // The controller's next pass, in its order.
     server.ClearRequests();
     ASSERT_TRUE(engine->OpenInternetSession());
-    engine->manifest.threadCount = 9;
+    {
+        SetupManifest edited = engine->Manifest();
+        edited.threadCount = 9;
+        ASSERT_TRUE(engine->SetManifest(edited));
+    }
     ASSERT_TRUE(engine->LoadResumeState());
-    EXPECT_EQ(engine->manifest.threadCount, 2);
-    EXPECT_EQ(engine->manifest.savedSetupHash, engine->manifest.setupHash);
-    EXPECT_EQ(engine->totalWritten.load(), done0 + done1);
+    EXPECT_EQ(engine->Manifest().threadCount, 2);
+    EXPECT_EQ(engine->Manifest().savedSetupHash, engine->Manifest().setupHash);
+    EXPECT_EQ(engine->TotalWritten(), done0 + done1);
     EXPECT_EQ(Posted(WM_DOWNLOAD_PROGRESS).back().wParam,
               static_cast<std::uintptr_t>(done0 + done1));
     size_t restoredAt = Posted(WM_DOWNLOAD_PROGRESS).size();
@@ -320,7 +324,7 @@ TEST_F(SegmentedDownloadTest, ResumedWorkerEndingBeforeTheDeleteKeepsItsSection)
     missing.status = 404;
     ServeAndPrepare(PseudoRandomBytes(1000), 1, missing);
     engine->ClearSegments();
-    engine->internetApi.InternetGetConnectedState = &ReportOffline;
+    connection.SetOnline(false);
     scratch.Write(kStateFileName, FormatSegmentState(0, 100, 900) + FormatGlobalState(100, "HASH"));
     ASSERT_TRUE(engine->LoadResumeState());
     ASSERT_TRUE(engine->OpenTargetFile(PackagePath()));
@@ -328,8 +332,8 @@ TEST_F(SegmentedDownloadTest, ResumedWorkerEndingBeforeTheDeleteKeepsItsSection)
     WaitForFinished();
     engine->DeleteResumeState();
 
-    EXPECT_EQ(StateFile(),
-              FormatSegmentState(0, 100, 900) + FormatGlobalState(100, engine->manifest.setupHash));
+    EXPECT_EQ(StateFile(), FormatSegmentState(0, 100, 900) +
+                               FormatGlobalState(100, engine->Manifest().setupHash));
     EXPECT_EQ(Posted(WM_DOWNLOAD_FINISHED).at(0).lParam, ResultFailed);
     EXPECT_EQ(Posted(WM_DOWNLOAD_FINISHED).at(0).wParam, 1u);
     engine->DeleteResumeState();  // a later delete (a restart) still deletes
@@ -392,7 +396,7 @@ TEST_F(SegmentedDownloadTest, DropWhileOfflineEndsTheWorkerAndSavesTheRest) {
     FixtureServer::Faults drop;
     drop.dropAfterBytes = 100000;
     ServeAndPrepare(PseudoRandomBytes(300000), 1, drop);
-    engine->internetApi.InternetGetConnectedState = &ReportOffline;
+    connection.SetOnline(false);
     ASSERT_TRUE(engine->StartWorkers(false));
     WaitForFinished();
 
@@ -401,9 +405,9 @@ TEST_F(SegmentedDownloadTest, DropWhileOfflineEndsTheWorkerAndSavesTheRest) {
     ASSERT_TRUE(finished[0].lParam == ResultTransportError || finished[0].lParam == ResultFailed);
     EXPECT_EQ(finished[0].wParam, finished[0].lParam == ResultFailed ? 1u : 0u);
     EXPECT_EQ(RangesAsked().size(), 1u);
-    std::int32_t done = engine->totalWritten.load();
+    std::int32_t done = engine->TotalWritten();
     EXPECT_EQ(StateFile(), FormatSegmentState(0, done, 300000 - done) +
-                               FormatGlobalState(done, engine->manifest.setupHash));
+                               FormatGlobalState(done, engine->Manifest().setupHash));
 }
 
 TEST_F(SegmentedDownloadTest, UnreachableServerWhileOfflineIsATransportError) {
@@ -411,7 +415,7 @@ TEST_F(SegmentedDownloadTest, UnreachableServerWhileOfflineIsATransportError) {
     test::TestSocket::ListenOnLoopback(port).Close();  // a port where nobody listens
     PrepareFresh("http://127.0.0.1:" + std::to_string(port) + "/setup.exe", PseudoRandomBytes(1000),
                  2);
-    engine->internetApi.InternetGetConnectedState = &ReportOffline;
+    connection.SetOnline(false);
     ASSERT_TRUE(engine->StartWorkers(false));
     WaitForFinished();
 
@@ -438,7 +442,7 @@ TEST_F(SegmentedDownloadTest, RecordWithoutUrlStopsWithItsWholeRangeSaved) {
     EXPECT_EQ(StateFile(),
               "[Thread 00]\r\nStartPos=0\r\nChunkLength=1000\r\n\r\n"
               "[Global]\r\nTotalDownloaded=0\r\nSetupHash=" +
-                  engine->manifest.setupHash + "\r\n\r\n");
+                  engine->Manifest().setupHash + "\r\n\r\n");
 }
 
 TEST_F(SegmentedDownloadTest, EmptySegmentsCompleteWithoutARequest) {
@@ -454,12 +458,12 @@ TEST_F(SegmentedDownloadTest, EmptySegmentsCompleteWithoutARequest) {
 TEST_F(SegmentedDownloadTest, WorkerThatCannotBeCreatedWindsTheRunUp) {
     ServeAndPrepare(PseudoRandomBytes(300000), 3);
     WriteGate gate(*engine);
-    gate.Hold(*engine->segments[0]);
+    gate.Hold(engine->Segment(0));
     int launches = 0;
-    engine->launchWorker = [&](std::function<void()> body, std::thread& thread) {
+    engine->SetWorkerLauncher([&](std::function<void()> body, std::thread& thread) {
         if (++launches == 2) return false;
-        return DownloadEngine::LaunchWorkerThread(std::move(body), thread);
-    };
+        return LaunchThread(std::move(body), thread);
+    });
     EXPECT_FALSE(engine->StartWorkers(false));
     WaitForFinished();
 
@@ -481,7 +485,7 @@ TEST_F(SegmentedDownloadTest, WorkerThatCannotBeCreatedWindsTheRunUp) {
 TEST_F(SegmentedDownloadTest, DestroyingTheEngineStopsAndJoinsRunningWorkers) {
     ServeAndPrepare(PseudoRandomBytes(400000), 2);
     WriteGate gate(*engine);
-    for (auto& record : engine->segments) gate.Hold(*record);
+    for (std::size_t i = 0; i < engine->SegmentCount(); ++i) gate.Hold(engine->Segment(i));
     ASSERT_TRUE(engine->StartWorkers(false));
     ASSERT_TRUE(WaitUntil([&] { return gate.Writers() == 2; }));
     dialog.engine = nullptr;
@@ -502,26 +506,26 @@ TEST_F(SegmentedDownloadTest, FailedWriteIsFetchedAgain) {
     WaitForFinished();
     EXPECT_EQ(RangesAsked().size(), 2u);
     EXPECT_EQ(scratch.Read(kPackageName), body);
-    EXPECT_EQ(engine->totalWritten.load(), 200000);
+    EXPECT_EQ(engine->TotalWritten(), 200000);
 }
 
 TEST_F(SegmentedDownloadTest, CreateTargetFileFillsWithZeros) {
     ASSERT_TRUE(engine->CreateTargetFile(PackagePath(), 0));
-    engine->targetFile.Close();
+    engine->CloseTargetFile();
     EXPECT_EQ(scratch.Read(kPackageName), "");
     ASSERT_TRUE(engine->CreateTargetFile(PackagePath(), 300000));
-    engine->targetFile.Close();
+    engine->CloseTargetFile();
     EXPECT_EQ(scratch.Read(kPackageName), std::string(300000, '\0'));
 }
 
 TEST_F(SegmentedDownloadTest, FailedPreallocationClosesItsFile) {
     EXPECT_FALSE(engine->CreateTargetFile(PackagePath(), -1));
-    EXPECT_FALSE(engine->targetFile.IsOpen());
+    EXPECT_FALSE(engine->IsTargetFileOpen());
     // Windows refuses to delete a file that a handle without delete sharing
     // holds open: the controller's fresh start deletes the package first.
     EXPECT_TRUE(TargetFile::Delete(PackagePath()));
     EXPECT_FALSE(engine->CreateTargetFile(scratch.File("missing/setup.exe"), 10));
-    EXPECT_FALSE(engine->targetFile.IsOpen());
+    EXPECT_FALSE(engine->IsTargetFileOpen());
     EXPECT_FALSE(engine->OpenTargetFile(scratch.File("other.exe")));
 }
 
@@ -538,7 +542,7 @@ TEST_F(SegmentedDownloadTest, AnswerForAnotherRangeOrPackageIsNeverWritten) {
         test::ScriptedHttpServer::Answer("206 Partial Content", "", body),
         test::ScriptedHttpServer::Answer("200 OK", "", body + "more"),
     };
-    engine->internetApi.InternetGetConnectedState = &ReportOffline;
+    connection.SetOnline(false);
     for (const std::string& answer : answers) {
         test::ScriptedHttpServer scripted([&](const std::string&) { return answer; });
         dialog.engine = engine.get();
@@ -547,7 +551,7 @@ TEST_F(SegmentedDownloadTest, AnswerForAnotherRangeOrPackageIsNeverWritten) {
         size_t runs = Posted(WM_DOWNLOAD_FINISHED).size();
         engine->StartWorkers(false);
         WaitForFinished(runs + 1);
-        EXPECT_EQ(Posted(WM_DOWNLOAD_FINISHED).back().lParam, ResultFailed);
+        EXPECT_EQ(Posted(WM_DOWNLOAD_FINISHED).back().lParam, ResultFailed) << answer.substr(0, 16);
         EXPECT_EQ(scratch.Read(kPackageName), std::string(1000, '\0'));
         EXPECT_TRUE(Posted(WM_DOWNLOAD_PROGRESS).empty());
         engine->DeleteResumeState();
@@ -581,13 +585,17 @@ TEST_F(SegmentedDownloadTest, SegmentsFromNginxMakeTheVerifiedPackage) {
     const char* size = std::getenv("ZEL_NGINX_PACKAGE_SIZE");
     const char* digest = std::getenv("ZEL_NGINX_PACKAGE_SHA1");
     if (!port || !size || !digest) GTEST_SKIP() << "no nginx fixture (scripts/test starts it)";
-    engine->manifest.setupUrl = std::string("http://127.0.0.1:") + port + "/setup.bin";
-    engine->manifest.totalSize = std::atoi(size);
-    engine->manifest.setupHash = digest;
-    engine->manifest.saveFileName = kPackageName;
-    ASSERT_TRUE(engine->CreateTargetFile(PackagePath(), engine->manifest.totalSize));
+    {
+        SetupManifest edited = engine->Manifest();
+        edited.setupUrl = std::string("http://127.0.0.1:") + port + "/setup.bin";
+        edited.totalSize = std::atoi(size);
+        edited.setupHash = digest;
+        edited.saveFileName = kPackageName;
+        ASSERT_TRUE(engine->SetManifest(edited));
+    }
+    ASSERT_TRUE(engine->CreateTargetFile(PackagePath(), engine->Manifest().totalSize));
     std::uint8_t index = 0;
-    for (const SegmentRange& range : SplitIntoSegments(engine->manifest.totalSize, 3))
+    for (const SegmentRange& range : SplitIntoSegments(engine->Manifest().totalSize, 3))
         engine->AddSegment(index++, range.start, range.length);
     ASSERT_TRUE(engine->StartWorkers(false));
     WaitForFinished();
