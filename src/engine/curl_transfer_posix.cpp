@@ -173,6 +173,34 @@ bool CurlTransfer::Read(char* buffer, std::size_t size, std::size_t& count, std:
     return true;
 }
 
+bool CurlTransfer::Available(std::size_t& count, std::uint32_t& error) {
+    count = 0;
+    if (!easy_) {
+        error = inet::kErrorInternetIncorrectHandleState;
+        return false;
+    }
+    lastActivity_ = Clock::now();
+    // With no reader's buffer in place, every arriving piece lands in the
+    // spill, where the next Read finds it first.
+    while (SpillSize() == 0 && !finished_) {
+        if (paused_) {
+            paused_ = false;
+            curl_easy_pause(AsEasy(easy_), CURLPAUSE_CONT);
+            continue;
+        }
+        if (!Pump(request_.receiveTimeoutMs, true)) {
+            error = inet::kErrorInternetTimeout;
+            return false;
+        }
+    }
+    count = SpillSize();
+    if (count == 0 && curlResult_ != CURLE_OK && curlResult_ != CURLE_PARTIAL_FILE) {
+        error = InternetErrorOf(static_cast<CURLcode>(curlResult_));
+        return false;
+    }
+    return true;
+}
+
 void CurlTransfer::DrainSpill() {
     std::size_t take = std::min(SpillSize(), targetSize_ - targetFilled_);
     if (take == 0) return;

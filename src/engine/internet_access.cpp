@@ -112,6 +112,21 @@ void ApplyRequestTimeouts(const WinInetApi& api, InternetHandle request, const T
     set(inet::kOptionDataReceiveTimeout, timings.requestTimeoutMs);
 }
 
+bool ReadAvailable(const WinInetApi& api, InternetHandle request, char* buffer, Dword wanted,
+                   Dword* read) {
+    *read = 0;
+    if (!api.InternetReadFile) return false;
+    if (api.InternetQueryDataAvailable) {
+        // A plain read of wanted bytes waits until all of them are there,
+        // and a read that then times out throws away what had arrived.
+        Dword available = 0;
+        if (!api.InternetQueryDataAvailable(request, &available, 0, 0)) return false;
+        if (available == 0) return true;  // the answer has ended
+        wanted = std::min(wanted, available);
+    }
+    return api.InternetReadFile(request, buffer, wanted, read) != 0;
+}
+
 std::int32_t QueryStatusCode(const WinInetApi& api, InternetHandle request) {
     return QueryNumberHeader(api, request, inet::kQueryStatusCode);
 }
@@ -182,7 +197,7 @@ bool DownloadToBuffer(const WinInetApi& api, InternetHandle session, const Timin
     while (total < size) {
         Dword got = 0;
         Dword wanted = static_cast<Dword>(size - total);
-        if (!api.InternetReadFile(request.Get(), buffer + total, wanted, &got) || got == 0) break;
+        if (!ReadAvailable(api, request.Get(), buffer + total, wanted, &got) || got == 0) break;
         if (got > wanted) return false;  // a library that overran the buffer: nothing to trust
         total += static_cast<std::int32_t>(got);
     }

@@ -212,7 +212,7 @@ SegmentResult DownloadEngine::SkipLeadingBytes(InternetHandle request, std::int3
         if (IsStopRequested()) return ResultStopped;
         Dword read = 0;
         Dword wanted = static_cast<Dword>(std::min(count, bufferSize));
-        if (!internetApi_.InternetReadFile(request, buffer, wanted, &read))
+        if (!ReadAvailable(internetApi_, request, buffer, wanted, &read))
             return ResultTransportError;
         if (read == 0 || read > wanted) return ResultFailed;
         count -= static_cast<std::int32_t>(read);
@@ -238,7 +238,8 @@ SegmentResult DownloadEngine::DownloadSegment(CThread& record) {
         return ResultFailed;
     ScopedInternetHandle connection = ConnectToHost(api, internetSession_.load(), parts);
     if (!connection) return ResultFailed;
-    ScopedInternetHandle request = OpenRequest(api, connection, "GET", parts, 0);
+    ScopedInternetHandle request =
+        OpenRequest(api, connection, "GET", parts, inet::kRangeRequestFlags);
     if (!request) return ResultFailed;
     ApplyRequestTimeouts(api, request.Get(), timings_);
     // Without its Range header the request would fetch the whole package.
@@ -272,8 +273,7 @@ SegmentResult DownloadEngine::DownloadSegment(CThread& record) {
         }
         if (got + wanted > record.chunkLength) wanted = record.chunkLength - got;
         Dword read = 0;
-        if (!api.InternetReadFile(request.Get(), buffer.data(), static_cast<Dword>(wanted),
-                                  &read)) {
+        if (!ReadAvailable(api, request.Get(), buffer.data(), static_cast<Dword>(wanted), &read)) {
             result = ResultTransportError;
             break;
         }

@@ -205,6 +205,20 @@ WinBool ZEL_WINAPI ReadFile(InternetHandle requestHandle, void* buffer, Dword by
     return 1;
 }
 
+WinBool ZEL_WINAPI QueryDataAvailable(InternetHandle requestHandle, Dword* bytesAvailable, Dword,
+                                      DwordPtr) {
+    if (bytesAvailable) *bytesAvailable = 0;
+    auto* request = HandleAs<RequestHandle>(requestHandle, AdapterHandle::Request);
+    if (!request) return 0;
+    if (!bytesAvailable) return Fail(inet::kErrorInvalidParameter);
+    if (!request->sent) return Fail(inet::kErrorInternetIncorrectHandleState);
+    std::size_t count = 0;
+    std::uint32_t error = 0;
+    if (!request->transfer.Available(count, error)) return Fail(error);
+    *bytesAvailable = static_cast<Dword>(count);
+    return 1;
+}
+
 WinBool ZEL_WINAPI SetOption(InternetHandle handle, Dword option, void* buffer,
                              Dword bufferLength) {
     if (!handle) return 1;  // the global connected state: this build is always online
@@ -322,6 +336,7 @@ void BindWinInet(WinInetApi& api) {
     api.InternetCrackUrlA = &CrackUrl;
     api.InternetOpenA = &OpenSession;
     api.InternetSetOptionA = &SetOption;
+    api.InternetQueryDataAvailable = &QueryDataAvailable;
 }
 
 }  // namespace zel

@@ -81,6 +81,7 @@ void BindWinInet(WinInetApi& api) {
     BindEntry(api.module, "InternetCrackUrlA", api.InternetCrackUrlA);
     BindEntry(api.module, "InternetOpenA", api.InternetOpenA);
     BindEntry(api.module, "InternetSetOptionA", api.InternetSetOptionA);
+    BindEntry(api.module, "InternetQueryDataAvailable", api.InternetQueryDataAvailable);
 }
 
 }  // namespace zel

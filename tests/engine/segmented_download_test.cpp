@@ -18,6 +18,7 @@
 #include "engine/resume_state.h"
 #include "support/fake_connection.h"
 #include "support/fixture_server.h"
+#include "support/internet_cache.h"
 #include "support/recording_engine_dialog.h"
 #include "support/scripted_http_server.h"
 #include "support/temp_folder.h"
@@ -117,8 +118,11 @@ class FinishLog {
 
 class SegmentedDownloadTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        engine = std::make_unique<DownloadEngine>(dialog, Timings::Instant(), connection.Binder());
+    void SetUp() override { MakeEngine(Timings::Instant()); }
+
+    void MakeEngine(const Timings& timings) {
+        dialog.engine = nullptr;
+        engine = std::make_unique<DownloadEngine>(dialog, timings, connection.Binder());
         dialog.engine = engine.get();
         engine->SetInstallFolder(scratch.folder());
         engine->SetNotifyWindow(&dialog);
@@ -572,6 +576,38 @@ TEST_F(SegmentedDownloadTest, ShortPartialAnswerIsWrittenAndTheRestAskedFor) {
     WaitForFinished();
     EXPECT_THAT(scripted.Ranges(), ElementsAre("bytes=0-999", "bytes=500-999"));
     EXPECT_EQ(scratch.Read(kPackageName), body);
+}
+
+// A line that sends 16 KiB, then falls silent a little longer than the
+// receive time-out: each read takes what has arrived, so every attempt keeps
+// its burst and the next one asks only for the rest.
+TEST_F(SegmentedDownloadTest, LineFallingSilentLongerThanTheTimeOutStillMakesProgress) {
+    Timings timings = Timings::Instant();
+    timings.requestTimeoutMs = 400;
+    MakeEngine(timings);
+    std::string body = PseudoRandomBytes(4 * 16384);
+    FixtureServer::Faults bursts;
+    bursts.burstBytes = 16384;
+    bursts.burstGapMs = 700;
+    ServeAndPrepare(body, 1, bursts);
+    ASSERT_TRUE(engine->StartWorkers(false));
+    WaitForFinished();
+
+    EXPECT_TRUE(scratch.Read(kPackageName) == body) << "the package file holds the package";
+    auto ranges = RangesAsked();
+    for (size_t i = 1; i < ranges.size(); ++i)
+        EXPECT_GT(std::stoi(ranges[i].substr(6)), std::stoi(ranges[i - 1].substr(6))) << i;
+}
+
+// Range answers never go to the system's internet cache: no second copy of
+// the package outside the install folder, and no stale answer from it.
+TEST_F(SegmentedDownloadTest, RangeAnswersStayOutOfTheSystemsCache) {
+    std::string body = PseudoRandomBytes(100000);
+    ServeAndPrepare(body, 2);
+    ASSERT_TRUE(engine->StartWorkers(false));
+    WaitForFinished();
+    EXPECT_TRUE(scratch.Read(kPackageName) == body) << "the package file holds the package";
+    EXPECT_FALSE(test::CachedBySystem(server.Url(kPackageUrlPath)));
 }
 
 }  // namespace zel
