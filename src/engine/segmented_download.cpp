@@ -248,6 +248,8 @@ SegmentResult DownloadEngine::DownloadSegment(CThread& record) {
                                     inet::kAddRequestHeaderAdd))
         return ResultFailed;
     Pause(timings_.beforeSendPauseMs);
+    // A stop that came while the request was being prepared sends nothing.
+    if (IsStopRequested()) return ResultStopped;
     if (!api.HttpSendRequestA(request.Get(), nullptr, 0, nullptr, 0)) return ResultTransportError;
     std::int32_t status = QueryStatusCode(api, request.Get());
     if (status != 200 && status != 206) return ResultFailed;

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <functional>
@@ -44,14 +45,15 @@ bool WaitUntil(const std::function<bool()>& condition) {
     return true;
 }
 
-// Deletes the records while the last worker is still inside its finished
-// hook: earlier than the real dialog ever could.
+// Tries to delete the records while the last worker is still inside its
+// finished hook, earlier than any dialog could: the engine must refuse.
 class ClearingDialog : public test::RecordingEngineDialog {
   public:
     DownloadEngine* engine = nullptr;
+    std::atomic<int> cleared{0};
     void PostDialogMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) override {
         RecordingEngineDialog::PostDialogMessage(message, wParam, lParam);
-        if (message == WM_DOWNLOAD_FINISHED && engine) engine->ClearSegments();
+        if (message == WM_DOWNLOAD_FINISHED && engine && engine->ClearSegments()) ++cleared;
     }
 };
 
@@ -139,19 +141,14 @@ class SegmentedDownloadTest : public ::testing::Test {
     // A fresh download of body from url in count segments, as the controller
     // prepares it.
     void PrepareFresh(const std::string& url, const std::string& body, unsigned count) {
-        auto size = static_cast<std::int32_t>(body.size());
-        {
-            SetupManifest edited = engine->Manifest();
-            edited.setupUrl = url;
-            edited.totalSize = size;
-            edited.setupHash = DigestOf(body);
-            edited.saveFileName = kPackageName;
-            ASSERT_TRUE(engine->SetManifest(edited));
-        }
-        ASSERT_TRUE(engine->CreateTargetFile(PackagePath(), size));
-        std::uint8_t index = 0;
-        for (const SegmentRange& range : SplitIntoSegments(size, count))
-            engine->AddSegment(index++, range.start, range.length);
+        SetupManifest edited = engine->Manifest();
+        edited.setupUrl = url;
+        edited.setupHash = DigestOf(body);
+        edited.saveFileName = kPackageName;
+        edited.threadCount = static_cast<std::uint8_t>(count);
+        ASSERT_TRUE(engine->SetManifest(edited));
+        ASSERT_TRUE(engine->PrepareFreshDownload(static_cast<std::int32_t>(body.size())));
+        ASSERT_EQ(engine->SegmentCount(), count);
     }
     void ServeAndPrepare(const std::string& body, unsigned count,
                          const FixtureServer::Faults& faults = FixtureServer::Faults()) {
@@ -169,6 +166,7 @@ class SegmentedDownloadTest : public ::testing::Test {
     void WaitForFinished(size_t runs = 1) {
         ASSERT_TRUE(WaitUntil([&] { return Posted(WM_DOWNLOAD_FINISHED).size() >= runs; }));
         ASSERT_TRUE(WaitUntil([&] { return engine->RunningWorkers() == 0; }));
+        EXPECT_EQ(dialog.cleared.load(), 0) << "records deleted under a running worker";
     }
     std::vector<std::string> RangesAsked() const {
         std::vector<std::string> ranges;

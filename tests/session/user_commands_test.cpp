@@ -51,11 +51,14 @@ class HeldLaunch {
 
 class UserCommandsTest : public ::testing::Test {
   protected:
+    // Until both workers have asked for their ranges and one has written.
     void StartAndWaitForProgress() {
         bench.ServePackage(kPackageSize);
         bench.Start();
-        ASSERT_TRUE(bench.dialog.PumpUntil(
-            [&] { return bench.dialog.Status().rfind("Total Progress Percentage:: ", 0) == 0; }));
+        ASSERT_TRUE(bench.dialog.PumpUntil([&] {
+            return bench.PackageGets().size() >= 2 &&
+                   bench.dialog.Status().rfind("Total Progress Percentage:: ", 0) == 0;
+        }));
     }
 
     void PauseAndWaitUntilPaused() {
