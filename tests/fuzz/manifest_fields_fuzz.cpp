@@ -34,17 +34,22 @@ void CheckChoice(const zel::SetupManifest& m) {
     const std::int32_t n = m.alternateUrlCount;
     if (n <= 1 && m.chosenUrlIndex != 0) std::abort();
     if (n > 1 && (m.chosenUrlIndex < 1 || m.chosenUrlIndex >= n)) std::abort();
-    if (m.urlsTaken < 0 || m.urlsTaken > m.chosenUrlIndex + 1) std::abort();
 }
 
 void Apply(zel::SetupManifest& m, const std::string& key, const std::string& value) {
     const std::string url = m.setupUrl;
+    const std::int32_t taken = m.urlsTaken;
+    const bool wanted = taken <= m.chosenUrlIndex;
     m.SetField(key, value);
     if (value.empty()) return;
     if (zel::SameTextNoCase(key, "alternate_url_count")) {
         if (m.alternateUrlCount != ReferenceCount(value)) std::abort();
-    } else if (key == "alternate_setupurl" && m.setupUrl != url) {
-        if (m.setupUrl != value || m.saveFileName.find('/') != std::string::npos) std::abort();
+    } else if (key == "alternate_setupurl") {
+        // Taken up to the chosen position, then ignored.
+        if (m.urlsTaken != taken + (wanted ? 1 : 0)) std::abort();
+        if (wanted && (m.setupUrl != value || m.saveFileName.find('/') != std::string::npos))
+            std::abort();
+        if (!wanted && m.setupUrl != url) std::abort();
     } else if (key == "flag") {
         if (!m.setupHash.empty() &&
             (m.setupHash.size() + 2 > value.size() || value.find(m.setupHash) == std::string::npos))
