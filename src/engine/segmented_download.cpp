@@ -178,13 +178,9 @@ void DownloadEngine::WorkerMain(CThread* record) {
     record->onStarted(record->index);
     SegmentResult result = DownloadSegment(*record);
     if (EndsInFailure(result)) result = RetrySegment(*record, result);
-    // The dialog may delete the record as soon as the last finished hook has
-    // posted its message: nothing of it is touched from here on.
-    auto onFinished = record->onFinished;
-    std::uint8_t index = record->index;
-    std::int32_t nextStart = record->NextStart();
-    std::int32_t remaining = record->Remaining();
-    onFinished(index, result, nextStart, remaining);
+    record->onFinished(record->index, result, record->NextStart(), record->Remaining());
+    // The records may go once no worker runs: nothing of this one is touched
+    // after this.
     --runningWorkers_;
 }
 

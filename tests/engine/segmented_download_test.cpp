@@ -1,7 +1,7 @@
 // The workers against real HTTP servers on 127.0.0.1, writing real files.
-// The dialog deletes the segment records the very moment the finished message
-// is posted, so every run here also proves that no worker touches its record
-// afterwards (AddressSanitizer and ThreadSanitizer watch).
+// The dialog tries to delete the segment records the very moment the
+// finished message is posted, so every run here also proves that the engine
+// keeps them while a worker runs (AddressSanitizer and ThreadSanitizer watch).
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
