@@ -120,13 +120,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "no size for %s\n", url.c_str());
         return 1;
     }
-    {
-        SetupManifest edited = engine.Manifest();
-        edited.setupUrl = url;
-        edited.totalSize = size;
-        edited.threadCount = static_cast<std::uint8_t>(count);
-        engine.SetManifest(edited);
-    }
+    zel::SetupManifest manifest = engine.Manifest();
+    manifest.setupUrl = url;
+    manifest.totalSize = size;
+    manifest.threadCount = static_cast<std::uint8_t>(count);
+    engine.SetManifest(manifest);
 
     const Clock::time_point start = Clock::now();
     if (!engine.CreateTargetFile(destination, size)) {
