@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 
 #include "engine/resume_state.h"
 #include "session/session_texts.h"
@@ -236,19 +237,27 @@ TEST_F(UserCommandsTest, RestartTwiceBeforeTheWorkersStartEndsInOneVerifiedPacka
     EXPECT_FALSE(bench.dialog.SawStatus(texts::kPausedStatus)) << "no stale stop report";
 }
 
-// The resumed pass's second worker is held until the pause: the pause lands
-// between the workers' starts.
+// The resumed pass starts its first worker, then its start of the second
+// is held until a stop comes: the pause lands inside the start stagger.
 TEST_F(UserCommandsTest, PauseResumePauseInsideTheStartStaggerThenResumeEndsVerified) {
     StartAndWaitForProgress();
     PauseAndWaitUntilPaused();
-    HeldLaunch secondWorker(2);
-    bench.controller->Engine().SetWorkerLauncher(secondWorker.Launcher());
+    DownloadEngine& engine = bench.controller->Engine();
+    ManualResetEvent staggering;
+    std::atomic<int> starts{0};
+    engine.SetWorkerLauncher([&](std::function<void()> body, std::thread& thread) {
+        if (++starts == 2) {
+            staggering.Set();
+            while (!engine.IsStopRequested())
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return LaunchThread(std::move(body), thread);
+    });
     bench.controller->OnPauseResume();
-    ASSERT_TRUE(bench.dialog.PumpUntil([&] { return secondWorker.reached.IsSet(); }));
+    ASSERT_TRUE(bench.dialog.PumpUntil([&] { return staggering.IsSet(); }));
     bench.controller->OnPauseResume();
-    secondWorker.release.Set();
     ASSERT_TRUE(bench.dialog.PumpUntil([&] {
-        return bench.controller->Engine().RunningWorkers() == 0 &&
+        return engine.RunningWorkers() == 0 &&
                bench.dialog.ButtonState(kPauseButtonId).text == texts::kResume &&
                bench.dialog.ButtonState(kPauseButtonId).enabled;
     }));
