@@ -110,7 +110,7 @@ int main(int argc, char** argv) {
 
     FinishWaiter dialog;
     zel::DownloadEngine engine(dialog, NoPauses());
-    engine.notifyWindow = &dialog;
+    engine.SetNotifyWindow(&dialog);
     if (!engine.OpenInternetSession()) {
         std::fprintf(stderr, "no internet session\n");
         return 1;
@@ -120,9 +120,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "no size for %s\n", url.c_str());
         return 1;
     }
-    engine.manifest.setupUrl = url;
-    engine.manifest.totalSize = size;
-    engine.manifest.threadCount = static_cast<std::uint8_t>(count);
+    zel::SetupManifest manifest = engine.Manifest();
+    manifest.setupUrl = url;
+    manifest.totalSize = size;
+    manifest.threadCount = static_cast<std::uint8_t>(count);
+    engine.SetManifest(manifest);
 
     const Clock::time_point start = Clock::now();
     if (!engine.CreateTargetFile(destination, size)) {

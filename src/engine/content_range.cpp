@@ -1,25 +1,18 @@
 #include "engine/content_range.h"
 
-#include <cctype>
-#include <cstring>
+#include "sys/decimal_number.h"
+#include "sys/text.h"
 
 namespace zel {
 
 namespace {
 
-constexpr std::int64_t kLargest = std::int64_t{1} << 53;
+constexpr std::uint64_t kLargest = std::uint64_t{1} << 53;
 
 bool ReadNumber(const std::string& text, size_t* at, std::int64_t* value) {
-    size_t i = *at;
-    std::int64_t number = 0;
-    while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) {
-        number = number * 10 + (text[i] - '0');
-        if (number > kLargest) return false;
-        ++i;
-    }
-    if (i == *at) return false;
-    *at = i;
-    *value = number;
+    std::uint64_t number = 0;
+    if (ReadDecimalDigits(text, *at, number) == 0 || number > kLargest) return false;
+    *value = static_cast<std::int64_t>(number);
     return true;
 }
 
@@ -38,11 +31,9 @@ void SkipBlanks(const std::string& text, size_t* at) {
 bool ParseContentRange(const std::string& text, ContentRange* range) {
     size_t at = 0;
     SkipBlanks(text, &at);
-    static const char kUnit[] = "bytes";
-    for (size_t i = 0; i < std::strlen(kUnit); ++i, ++at) {
-        if (at >= text.size() || std::tolower(static_cast<unsigned char>(text[at])) != kUnit[i])
-            return false;
-    }
+    const std::string unit = "bytes";
+    if (!SameTextNoCase(text.substr(at, unit.size()), unit)) return false;
+    at += unit.size();
     SkipBlanks(text, &at);
     ContentRange parsed;
     if (!ReadNumber(text, &at, &parsed.first) || !Expect(text, &at, '-') ||

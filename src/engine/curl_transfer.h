@@ -41,6 +41,9 @@ class CurlTransfer {
     // when it ended before its announced length). False with an internet
     // error code when the transfer broke off or fell silent.
     bool Read(char* buffer, std::size_t size, std::size_t& count, std::uint32_t& error);
+    // Waits until body bytes have arrived or the body has ended; count is
+    // how many a Read would hand over at once (0: the end). False as Read.
+    bool Available(std::size_t& count, std::uint32_t& error);
 
   private:
     using Clock = std::chrono::steady_clock;

@@ -1,11 +1,11 @@
 #include <curl/curl.h>
-#include <strings.h>
 
 #include <algorithm>
 #include <cstring>
 
 #include "engine/curl_transfer.h"
 #include "engine/wininet_api.h"
+#include "sys/text.h"
 
 namespace zel {
 
@@ -116,7 +116,7 @@ bool CurlTransfer::Send(const Request& request, std::uint32_t& error) {
 
 bool CurlTransfer::FindHeader(const std::string& name, std::string& value) const {
     for (const auto& header : headers_) {
-        if (strcasecmp(header.first.c_str(), name.c_str()) == 0) {
+        if (SameTextNoCase(header.first, name)) {
             value = header.second;
             return true;
         }
@@ -167,6 +167,34 @@ bool CurlTransfer::Read(char* buffer, std::size_t size, std::size_t& count, std:
     if (count > 0) return true;
     if (!ok) return false;
     if (finished_ && curlResult_ != CURLE_OK && curlResult_ != CURLE_PARTIAL_FILE) {
+        error = InternetErrorOf(static_cast<CURLcode>(curlResult_));
+        return false;
+    }
+    return true;
+}
+
+bool CurlTransfer::Available(std::size_t& count, std::uint32_t& error) {
+    count = 0;
+    if (!easy_) {
+        error = inet::kErrorInternetIncorrectHandleState;
+        return false;
+    }
+    lastActivity_ = Clock::now();
+    // With no reader's buffer in place, every arriving piece lands in the
+    // spill, where the next Read finds it first.
+    while (SpillSize() == 0 && !finished_) {
+        if (paused_) {
+            paused_ = false;
+            curl_easy_pause(AsEasy(easy_), CURLPAUSE_CONT);
+            continue;
+        }
+        if (!Pump(request_.receiveTimeoutMs, true)) {
+            error = inet::kErrorInternetTimeout;
+            return false;
+        }
+    }
+    count = SpillSize();
+    if (count == 0 && curlResult_ != CURLE_OK && curlResult_ != CURLE_PARTIAL_FILE) {
         error = InternetErrorOf(static_cast<CURLcode>(curlResult_));
         return false;
     }
@@ -238,7 +266,7 @@ void CurlTransfer::TakeHeaderLine(std::string line) {
     std::size_t colon = trimmed.find(':');
     if (colon == std::string::npos) return;
     std::string name = Trim(trimmed.substr(0, colon));
-    if (strcasecmp(name.c_str(), "Location") == 0) locationSeen_ = true;
+    if (SameTextNoCase(name, "Location")) locationSeen_ = true;
     headers_.emplace_back(name, Trim(trimmed.substr(colon + 1)));
 }
 

@@ -7,39 +7,91 @@ namespace zel {
 
 DownloadEngine::DownloadEngine(EngineDialog& owner, const Timings& pacing,
                                const WinInetBinder& bind)
-    : ownerDialog(owner), timings(pacing) {
+    : ownerDialog_(owner), timings_(pacing) {
     // No folder (no profile, no rights) leaves it empty: the package and the
     // resume file then cannot be written, which the controller reports.
-    if (!GetInstallFolder(installFolder, std::string())) installFolder.clear();
-    if (bind) bind(internetApi);
+    if (!GetInstallFolder(installFolder_, std::string())) installFolder_.clear();
+    if (bind) bind(internetApi_);
 }
 
 DownloadEngine::~DownloadEngine() {
-    // The dialog waits for the workers before it destroys the engine, but
-    // not forever: whatever still runs is stopped and joined before the
-    // records, the file and the session it uses go away.
-    RequestStop();
-    workerThreads.JoinAll();
+    // The owner normally has stopped the workers already; whatever still
+    // runs is stopped and joined before the records, the file and the
+    // session it uses go away.
+    StopWorkers();
     // The target file closes with its owner; the session must be closed
     // through the table before the library goes, and the library goes with
     // the table's module member, after this body.
     CloseInternetSession();
-    segments.clear();
+    segments_.clear();
+}
+
+void DownloadEngine::StopWorkers() {
+    stopEvent_.Set();
+    workerThreads_.JoinAll();
+}
+
+bool DownloadEngine::WorkersGone() {
+    if (runningWorkers_.load() > 0) return false;
+    // Every worker has left its procedure (or none ever ran): joining only
+    // waits for the threads' own exit.
+    workerThreads_.JoinAll();
+    return true;
+}
+
+void DownloadEngine::BeginPass() {
+    bool stillRunning = false;
+    {
+        std::lock_guard<std::mutex> lock(finishLock_);
+        if (workersFinished_ < workersExpected_) {
+            runTakenOver_ = true;
+            stillRunning = true;
+        }
+    }
+    if (stillRunning) stopEvent_.Set();
+    workerThreads_.JoinAll();
+    segments_.clear();
+}
+
+bool DownloadEngine::SetManifest(const SetupManifest& manifest) {
+    if (!WorkersGone()) return false;
+    std::lock_guard<std::mutex> lock(manifestLock_);
+    manifest_ = manifest;
+    return true;
+}
+
+bool DownloadEngine::SetInstallFolder(const std::string& folder) {
+    if (!WorkersGone()) return false;
+    installFolder_ = folder;
+    return true;
+}
+
+std::string DownloadEngine::PackagePath() const {
+    std::lock_guard<std::mutex> lock(manifestLock_);
+    return installFolder_ + manifest_.saveFileName;
+}
+
+bool DownloadEngine::IsConnected() const {
+    return CountsAsConnected(internetApi_);
 }
 
 void DownloadEngine::CloseInternetSession() {
-    InternetHandle session = internetSession.exchange(nullptr);
-    if (session && internetApi.InternetCloseHandle) internetApi.InternetCloseHandle(session);
+    InternetHandle session = internetSession_.exchange(nullptr);
+    if (session && internetApi_.InternetCloseHandle) internetApi_.InternetCloseHandle(session);
 }
 
 std::int32_t DownloadEngine::QueryRemoteSize(const std::string& url) const {
-    return zel::QueryRemoteSize(internetApi, internetSession.load(), url);
+    return zel::QueryRemoteSize(internetApi_, internetSession_.load(), url);
+}
+
+std::int32_t DownloadEngine::QueryPackageSize() const {
+    return QueryRemoteSize(manifest_.setupUrl);
 }
 
 bool DownloadEngine::DownloadToBuffer(const std::string& url, std::int32_t size,
                                       char* buffer) const {
     try {
-        return zel::DownloadToBuffer(internetApi, internetSession.load(), timings, url, size,
+        return zel::DownloadToBuffer(internetApi_, internetSession_.load(), timings_, url, size,
                                      buffer);
     } catch (...) {
         return false;
@@ -48,7 +100,7 @@ bool DownloadEngine::DownloadToBuffer(const std::string& url, std::int32_t size,
 
 void DownloadEngine::PostToNotifyWindow(unsigned message, std::uintptr_t wParam,
                                         std::intptr_t lParam) const {
-    if (EngineDialog* window = notifyWindow.load())
+    if (EngineDialog* window = notifyWindow_.load())
         window->PostDialogMessage(message, wParam, lParam);
 }
 

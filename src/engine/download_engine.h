@@ -1,7 +1,9 @@
 // The one object through which the dialog drives a download. It owns the
-// bound internet functions, the manifest record, the segment records and the
-// stop event, and holds the state that the controller thread, the worker
-// threads and the dialog share.
+// bound internet functions, the manifest record, the segment records, the
+// package file, the worker threads and the stop event, and it guards them:
+// the records, the file and the manifest change only while no worker runs.
+// The session controller reaches it through the operations below; the
+// dialog's thread only gives commands and reads.
 #pragma once
 
 #include <atomic>
@@ -10,17 +12,16 @@
 #include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "engine/engine_dialog.h"
-#include "engine/manual_reset_event.h"
 #include "engine/segment.h"
 #include "engine/setup_manifest.h"
-#include "engine/target_file.h"
 #include "engine/timings.h"
 #include "engine/wininet_api.h"
-#include "engine/worker_threads.h"
+#include "sys/manual_reset_event.h"
+#include "sys/target_file.h"
+#include "sys/worker_threads.h"
 
 namespace zel {
 
@@ -28,13 +29,20 @@ namespace zel {
 // replace entries with fakes.
 using WinInetBinder = std::function<void(WinInetApi&)>;
 
-// User commands, as the dialog stores them in userCommand.
+// User commands, as the dialog records them for the workers.
 enum UserCommand : std::int32_t {
     CommandNone = 0,
     CommandPause = 1,
     CommandResume = 2,
     CommandCancel = 3,
     CommandRestart = 4,
+};
+
+// How a resumed pass can go on.
+enum class ResumePreparation {
+    Ready,         // segments read back, package open: the workers may start
+    Discarded,     // no usable resume data, or that of another package: deleted
+    NoPackageFile  // the package could not be opened
 };
 
 class DownloadEngine {
@@ -44,127 +52,174 @@ class DownloadEngine {
 
     explicit DownloadEngine(EngineDialog& owner, const Timings& timings = Timings(),
                             const WinInetBinder& bind = BindWinInet);
-    // Does not wait for workers: the dialog has waited for runningWorkers to
-    // reach 0 before it destroys the engine.
+    // Stops and joins the workers still running before the records, the file
+    // and the session they use go away.
     ~DownloadEngine();
     DownloadEngine(const DownloadEngine&) = delete;
     DownloadEngine& operator=(const DownloadEngine&) = delete;
 
-    std::string InstallFolder() const { return installFolder; }
-
-    // --- Internet access -------------------------------------------------
-    // Puts the library online and opens the shared session unless it is
-    // open; false (with a line in errorList) when it cannot be opened.
-    bool OpenInternetSession();
-    // Closes the shared session if it is open.
-    void CloseInternetSession();
-    std::int32_t QueryRemoteSize(const std::string& url) const;
-    bool DownloadToBuffer(const std::string& url, std::int32_t size, char* buffer) const;
-
-    // --- Manifest and connectivity ----------------------------------------
+    // --- A pass of the session, on the controller's thread ---------------
+    // First step of every pass: a run of earlier workers still going is
+    // stopped without its finished message (this pass reports instead), its
+    // workers are joined and their records dropped.
+    void BeginPass();
     // Waits for a connection (asking the user when there is none) and opens
     // the session; false means the user gave up.
     bool EnsureInternetSession(EngineDialog& window);
     // True when the manifest was fetched, parsed, named a setup URL and a
     // plain file name to save it under.
     bool FetchManifest(const std::string& url);
+    // The size of the manifest's package by a HEAD request; -1 on failure.
+    std::int32_t QueryPackageSize() const;
+    // Deletes the package, creates it anew at size bytes and splits it into
+    // the manifest's segment count; false when the file cannot be made.
+    bool PrepareFreshDownload(std::int32_t size);
+    // Reads the segments back from the resume file and opens the package.
+    ResumePreparation PrepareResume(std::int32_t size);
+    // Starts one worker per record; false when a thread could not be made
+    // (the run is then wound up: the started workers stop, every range that
+    // got no worker goes to the resume file, the finished message follows).
+    // A stop during the stagger between starts leaves the rest unstarted in
+    // the same way.
+    bool StartWorkers(bool resume);
 
-    // Posts to notifyWindow when one is set.
-    void PostToNotifyWindow(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) const;
+    // --- Commands and readings, from any thread ----------------------------
+    // Signals every worker to stop; false when a stop was already signalled.
+    bool RequestStop();
+    bool IsStopRequested() const;
+    void SetUserCommand(UserCommand command) { userCommand_ = command; }
+    UserCommand LastUserCommand() const { return userCommand_.load(); }
+    // Worker threads still inside their procedure.
+    std::int32_t RunningWorkers() const { return runningWorkers_.load(); }
+    // The per-attempt byte count of whichever worker wrote last.
+    std::int32_t LastWorkerBytes() const { return lastWorkerBytes_.load(); }
+    std::int32_t TotalWritten() const { return totalWritten_.load(); }
+    // Back to nothing written, before a download from scratch.
+    void ResetProgress() { totalWritten_ = 0; }
+    // True when the package file's digest is the manifest's setupHash.
+    bool VerifyDownloadedFile();
+    void DeleteResumeState();
+    // True when the system reports a connection or cannot tell.
+    bool IsConnected() const;
+    std::string InstallFolder() const { return installFolder_; }
+    // installFolder + saveFileName, and installFolder + kStateFileName.
+    std::string PackagePath() const;
+    std::string StateFilePath() const { return installFolder_ + kStateFileName; }
+    // Stops the workers and joins them; the owner's teardown, on the thread
+    // that started the passes or after it has ended.
+    void StopWorkers();
 
-    // --- Segmented download, resume file, verification --------------------
+    // --- The parts of a pass, guarded like it ------------------------------
+    // Each refuses (false, nothing changed) while a worker runs.
+    bool SetManifest(const SetupManifest& manifest);
+    bool SetInstallFolder(const std::string& folder);
     // Creates the package file at path and fills it with size zeros; it stays
     // open for the workers. A failed fill closes it again.
     bool CreateTargetFile(const std::string& path, std::int32_t size);
     // Opens the existing package file of a resumed download.
     bool OpenTargetFile(const std::string& path);
+    bool CloseTargetFile();
     // Appends a segment record fetching [start, start + length) of the
     // manifest's current setupUrl.
-    void AddSegment(std::uint8_t index, std::int32_t start, std::int32_t length);
-    // Deletes the records; called once the run's finished message arrived.
-    void ClearSegments();
-    // Starts one worker per record; false when a thread could not be made
-    // (the run is then wound up: the started workers stop, every range that
-    // got no worker goes to the resume file, the finished message follows).
-    bool StartWorkers(bool resume);
-    // Signals every worker to stop; false when a stop was already signalled.
-    bool RequestStop();
-    bool IsStopRequested() const;
+    bool AddSegment(std::uint8_t index, std::int32_t start, std::int32_t length);
+    bool ClearSegments();
+    // Reads the resume file back into segment records; true when it held at
+    // least one segment. A file that points outside the package is deleted
+    // and reads as nothing.
+    bool LoadResumeState();
+
+    // --- Readings for tests and tools ---------------------------------------
+    const SetupManifest& Manifest() const { return manifest_; }
+    std::size_t SegmentCount() const { return segments_.size(); }
+    // A record's hooks may be replaced before its worker starts.
+    CThread& Segment(std::size_t index) { return *segments_.at(index); }
+    bool IsTargetFileOpen() const { return targetFile_.IsOpen(); }
+    const std::vector<std::string>& ErrorList() const { return errorList_; }
+    void SetWorkerLauncher(ThreadLauncher launcher) {
+        workerThreads_.SetLauncher(std::move(launcher));
+    }
+
+    // --- Internet access -------------------------------------------------
+    // Puts the library online and opens the shared session unless it is
+    // open; false (with a line in the error list) when it cannot be opened.
+    bool OpenInternetSession();
+    // Closes the shared session if it is open.
+    void CloseInternetSession();
+    InternetHandle InternetSession() const { return internetSession_.load(); }
+    const WinInetApi& InternetApi() const { return internetApi_; }
+    std::int32_t QueryRemoteSize(const std::string& url) const;
+    bool DownloadToBuffer(const std::string& url, std::int32_t size, char* buffer) const;
+
+    // The window the progress and finished messages go to; set by
+    // EnsureInternetSession.
+    void SetNotifyWindow(EngineDialog* window) { notifyWindow_ = window; }
+    EngineDialog* NotifyWindow() const { return notifyWindow_.load(); }
+    // Posts to the notify window when one is set.
+    void PostToNotifyWindow(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) const;
+
+  private:
+    // True once no worker runs any more; their threads are then joined.
+    bool WorkersGone();
 
     // The worker side, run on the worker threads. WorkerMain ends by taking
     // itself off runningWorkers, which StartWorkers raised for it.
     void WorkerMain(CThread* record);
     SegmentResult DownloadSegment(CThread& record);
     SegmentResult RetrySegment(CThread& record, SegmentResult first);
-    void OnWorkerStarted(std::uint8_t index);
-    void OnWorkerFinished(std::uint8_t index, SegmentResult result, std::int32_t nextStart,
-                          std::int32_t remaining);
-    void OnWorkerError(std::uint8_t index, const std::string& text);
-    bool WriteSegmentData(std::uint8_t index, std::int32_t offset, const char* buffer,
-                          std::int32_t count, std::int32_t* written);
-
-    // The resume file, installFolder + kStateFileName.
-    std::string StateFilePath() const { return installFolder + kStateFileName; }
-    bool AppendSegmentState(std::uint8_t index, std::int32_t start, std::int32_t length);
-    bool AppendGlobalState();
-    // Reads the resume file back into segment records; true when it held at
-    // least one segment. A file that points outside the package is deleted
-    // and reads as nothing.
-    bool LoadResumeState();
-    void DeleteResumeState();
-    // True when the package file's digest is the manifest's setupHash.
-    bool VerifyDownloadedFile();
-
-    // Starts one worker thread running body; false when the system could
-    // not create it. Tests put a failing one in place of the default.
-    using WorkerLauncher = std::function<bool(std::function<void()> body, std::thread& thread)>;
-    static bool LaunchWorkerThread(std::function<void()> body, std::thread& thread);
-    WorkerLauncher launchWorker = LaunchWorkerThread;
-
-    // --- State ----------------------------------------------------------
-    std::atomic<std::int32_t> userCommand{CommandNone};  // written by the UI, read by workers
-    std::uint8_t verifyFailures = 0;                     // controller thread only
-    EngineDialog& ownerDialog;
-    SetupManifest manifest;
-    std::vector<std::string> errorList;  // never shown
-    std::vector<std::unique_ptr<CThread>> segments;
-    ManualResetEvent stopEvent;  // set: every worker is to stop
-
-    Timings timings;
-    WinInetApi internetApi;  // bound once in the constructor, read-only afterwards
-    std::atomic<InternetHandle> internetSession{nullptr};
-
-    TargetFile targetFile;  // the package being written: workers under writeLock
-
-    std::string installFolder;  // ends with a backslash
-    std::atomic<std::int32_t> totalWritten{0};
-    std::uint8_t workersExpected = 0;  // under finishLock
-    std::uint8_t workersFinished = 0;  // under finishLock
-    std::uint8_t workersFailed = 0;    // under finishLock; never reset
-    std::atomic<std::int32_t> runningWorkers{0};
-    std::atomic<std::int32_t> lastWorkerBytes{0};
-    std::atomic<EngineDialog*> notifyWindow{nullptr};
-
-    std::mutex writeLock;   // writes to targetFile, totalWritten, progress messages
-    std::mutex startLock;   // staggers the workers' start
-    std::mutex finishLock;  // the end of the workers
-
-  private:
     // Reads count bytes of the answer and throws them away: a server that
     // ignores Range sends the package from its first byte.
     SegmentResult SkipLeadingBytes(InternetHandle request, std::int32_t count, char* buffer,
                                    std::int32_t bufferSize);
     // True when the answer may be written at the record's offset.
     bool AnswerFitsRange(InternetHandle request, std::int32_t status, const CThread& record);
+    void OnWorkerStarted(std::uint8_t index);
+    void OnWorkerFinished(std::uint8_t index, SegmentResult result, std::int32_t nextStart,
+                          std::int32_t remaining);
+    bool WriteSegmentData(std::uint8_t index, std::int32_t offset, const char* buffer,
+                          std::int32_t count, std::int32_t* written);
+    bool AppendSegmentState(std::uint8_t index, std::int32_t start, std::int32_t length);
+    bool AppendGlobalState();
 
+    EngineDialog& ownerDialog_;
+    const Timings timings_;
+    WinInetApi internetApi_;  // bound once in the constructor, read-only afterwards
+    std::atomic<InternetHandle> internetSession_{nullptr};
+    std::vector<std::string> errorList_;  // never shown
+    std::string installFolder_;           // ends with a backslash
+
+    // Written only while no worker runs (controller thread), under
+    // manifestLock_ so that the dialog's thread can read it at any time.
+    SetupManifest manifest_;
+    mutable std::mutex manifestLock_;
+    // Changed only while no worker runs; workers hold raw pointers to them.
+    std::vector<std::unique_ptr<CThread>> segments_;
+    TargetFile targetFile_;  // workers write under writeLock_, the last closes it
+
+    std::atomic<UserCommand> userCommand_{CommandNone};
+    ManualResetEvent stopEvent_;  // set: every worker is to stop
+    std::atomic<std::int32_t> totalWritten_{0};
+    std::atomic<std::int32_t> runningWorkers_{0};
+    std::atomic<std::int32_t> lastWorkerBytes_{0};
+    std::atomic<EngineDialog*> notifyWindow_{nullptr};
+
+    std::uint8_t workersExpected_ = 0;  // under finishLock_
+    std::uint8_t workersFinished_ = 0;  // under finishLock_
+    std::uint8_t workersFailed_ = 0;    // under finishLock_; never reset
+    // Set when a pass took the run over: its end posts no finished message.
+    bool runTakenOver_ = false;  // under finishLock_
     // Set when a resumed run has started: StartWorkers deleted the old resume
     // file before its first worker, so the delete that follows a resumed
     // start would only throw away sections of this very run. That one delete
     // is skipped; every later one deletes.
-    bool resumeFileTaken = false;  // under finishLock
+    bool resumeFileTaken_ = false;  // under finishLock_
+
+    std::mutex writeLock_;   // writes to targetFile_, totalWritten_, progress messages
+    std::mutex startLock_;   // staggers the workers' start
+    std::mutex finishLock_;  // the end of the workers
+
     // Controller thread and destructor only; declared last so that its
     // threads are joined before any other member goes away.
-    WorkerThreads workerThreads;
+    WorkerThreads workerThreads_;
 };
 
 }  // namespace zel

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/timings.h"
+#include "sys/decimal_number.h"
 #include "sys/system_message.h"
 
 namespace zel {
@@ -18,20 +19,6 @@ const char* const kAcceptTypes[] = {"*/*", nullptr};
 // The program's sizes are signed 32-bit: 2 GiB and more cannot be held.
 bool FitsSize(unsigned long long value) {
     return value <= static_cast<unsigned long long>(std::numeric_limits<std::int32_t>::max());
-}
-
-bool ParseDecimal(const std::string& text, unsigned long long& value) {
-    std::size_t first = text.find_first_not_of(" \t");
-    std::size_t last = text.find_last_not_of(" \t");
-    if (first == std::string::npos) return false;
-    value = 0;
-    for (std::size_t i = first; i <= last; ++i) {
-        char c = text[i];
-        if (c < '0' || c > '9') return false;
-        value = value * 10 + static_cast<unsigned>(c - '0');
-        if (value > 0xFFFFFFFFull) return false;
-    }
-    return true;
 }
 
 }  // namespace
@@ -125,6 +112,21 @@ void ApplyRequestTimeouts(const WinInetApi& api, InternetHandle request, const T
     set(inet::kOptionDataReceiveTimeout, timings.requestTimeoutMs);
 }
 
+bool ReadAvailable(const WinInetApi& api, InternetHandle request, char* buffer, Dword wanted,
+                   Dword* read) {
+    *read = 0;
+    if (!api.InternetReadFile) return false;
+    if (api.InternetQueryDataAvailable) {
+        // A plain read of wanted bytes waits until all of them are there,
+        // and a read that then times out throws away what had arrived.
+        Dword available = 0;
+        if (!api.InternetQueryDataAvailable(request, &available, 0, 0)) return false;
+        if (available == 0) return true;  // the answer has ended
+        wanted = std::min(wanted, available);
+    }
+    return api.InternetReadFile(request, buffer, wanted, read) != 0;
+}
+
 std::int32_t QueryStatusCode(const WinInetApi& api, InternetHandle request) {
     return QueryNumberHeader(api, request, inet::kQueryStatusCode);
 }
@@ -140,8 +142,9 @@ std::int32_t QueryNumberHeader(const WinInetApi& api, InternetHandle request, Dw
     // bits; the text tells whether the number is the whole truth.
     std::string text;
     if (QueryTextHeader(api, request, level, text)) {
-        unsigned long long exact = 0;
-        if (!ParseDecimal(text, exact) || !FitsSize(exact) || exact != value) return -1;
+        std::uint64_t exact = 0;
+        if (!ParseDecimal(text, 0xFFFFFFFFu, exact) || !FitsSize(exact) || exact != value)
+            return -1;
     }
     return static_cast<std::int32_t>(value);
 }
@@ -194,7 +197,7 @@ bool DownloadToBuffer(const WinInetApi& api, InternetHandle session, const Timin
     while (total < size) {
         Dword got = 0;
         Dword wanted = static_cast<Dword>(size - total);
-        if (!api.InternetReadFile(request.Get(), buffer + total, wanted, &got) || got == 0) break;
+        if (!ReadAvailable(api, request.Get(), buffer + total, wanted, &got) || got == 0) break;
         if (got > wanted) return false;  // a library that overran the buffer: nothing to trust
         total += static_cast<std::int32_t>(got);
     }

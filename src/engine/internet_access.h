@@ -60,6 +60,13 @@ ScopedInternetHandle OpenRequest(const WinInetApi& api, const ScopedInternetHand
 // Connect retries and the five time-outs, on one request handle.
 void ApplyRequestTimeouts(const WinInetApi& api, InternetHandle request, const Timings& timings);
 
+// Reads at most wanted bytes of the answer, no more than have arrived: it
+// waits only until some are there (or the answer ends, read 0), so that a
+// stall longer than the receive time-out loses only the bytes not yet
+// received. False when the transfer broke off or fell silent.
+bool ReadAvailable(const WinInetApi& api, InternetHandle request, char* buffer, Dword wanted,
+                   Dword* read);
+
 // The HTTP status of a sent request, or -1 when it cannot be read.
 std::int32_t QueryStatusCode(const WinInetApi& api, InternetHandle request);
 

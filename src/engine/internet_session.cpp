@@ -25,26 +25,26 @@ std::string ReplaceAll(std::string text, const std::string& from, const std::str
 }  // namespace
 
 bool DownloadEngine::OpenInternetSession() {
-    if (internetApi.InternetSetOptionA) {
+    if (internetApi_.InternetSetOptionA) {
         // Takes the library out of offline mode, should the user have set it.
         ConnectedInfo info{inet::kStateConnected, 0};
-        internetApi.InternetSetOptionA(nullptr, inet::kOptionConnectedState, &info, sizeof info);
+        internetApi_.InternetSetOptionA(nullptr, inet::kOptionConnectedState, &info, sizeof info);
     }
-    if (internetSession.load()) return true;
+    if (internetSession_.load()) return true;
     InternetHandle session = nullptr;
     Dword error = kErrorModuleNotFound;
-    if (internetApi.InternetOpenA) {
+    if (internetApi_.InternetOpenA) {
         session =
-            internetApi.InternetOpenA(kAgentName, inet::kOpenTypePreconfig, nullptr, nullptr, 0);
+            internetApi_.InternetOpenA(kAgentName, inet::kOpenTypePreconfig, nullptr, nullptr, 0);
         if (!session) error = LastSystemError();
     }
     if (session) {
-        internetSession.store(session);
+        internetSession_.store(session);
         return true;
     }
     std::string text = LoadResourceString(IDS_INTERNET_SESSION_ERROR);
     if (text.empty()) text = kInternetErrorText;
-    errorList.push_back(ReplaceAll(text, "%1", FormatInternetError(internetApi, error)));
+    errorList_.push_back(ReplaceAll(text, "%1", FormatInternetError(internetApi_, error)));
     return false;
 }
 

@@ -2,10 +2,12 @@
 #include <chrono>
 #include <new>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "engine/download_engine.h"
 #include "engine/internet_access.h"
+#include "sys/text.h"
 
 namespace zel {
 
@@ -19,10 +21,29 @@ void Wait(unsigned ms) {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
+// True when name would reach the resume file: its name in any case, with the
+// trailing dots and spaces that Windows drops, or the short name Windows
+// gives it (ZELV3C~1.TXT and the like).
+bool NamesTheResumeFile(const std::string& name) {
+    std::string upper = UpperAscii(name);
+    while (!upper.empty() && (upper.back() == '.' || upper.back() == ' ')) upper.pop_back();
+    if (upper == UpperAscii(DownloadEngine::kStateFileName)) return true;
+    const std::string prefix = "ZELV3C~";
+    const std::string suffix = ".TXT";
+    if (upper.size() <= prefix.size() + suffix.size() || upper.compare(0, prefix.size(), prefix) ||
+        upper.compare(upper.size() - suffix.size(), suffix.size(), suffix))
+        return false;
+    const std::string number =
+        upper.substr(prefix.size(), upper.size() - prefix.size() - suffix.size());
+    return number.find_first_not_of("0123456789") == std::string::npos;
+}
+
 }  // namespace
 
 bool DownloadEngine::FetchManifest(const std::string& url) {
-    ownerDialog.SetStatusText("Collecting ZEL v3 Setup Info");
+    // Workers read the manifest: it changes only while none runs.
+    if (!WorkersGone()) return false;
+    ownerDialog_.SetStatusText("Collecting ZEL v3 Setup Info");
     const std::int32_t size = QueryRemoteSize(url);
     if (size < 0 || size > kMaxManifestBytes) return false;
     std::vector<char> buffer;
@@ -33,29 +54,32 @@ bool DownloadEngine::FetchManifest(const std::string& url) {
     }
     if (!DownloadToBuffer(url, size, buffer.data())) return false;
     buffer[static_cast<std::size_t>(size)] = '\0';
-    const bool parsed = manifest.Parse(buffer.data());
-    if (!parsed || manifest.setupUrl.empty()) return false;
-    if (!SetupManifest::IsPlainFileName(manifest.saveFileName)) {
-        // A name that could leave the install folder is never kept around.
-        manifest.saveFileName.clear();
-        return false;
-    }
-    return true;
+    SetupManifest read = manifest_;
+    const bool parsed = read.Parse(buffer.data());
+    const bool usable = parsed && !read.setupUrl.empty();
+    const bool safeName =
+        SetupManifest::IsPlainFileName(read.saveFileName) && !NamesTheResumeFile(read.saveFileName);
+    // A name that could leave the install folder, or that would make the
+    // package and the resume file one file, is never kept around.
+    if (usable && !safeName) read.saveFileName.clear();
+    std::lock_guard<std::mutex> lock(manifestLock_);
+    manifest_ = std::move(read);
+    return usable && safeName;
 }
 
 bool DownloadEngine::EnsureInternetSession(EngineDialog& window) {
-    Wait(timings.connectivityWaitMs);
-    notifyWindow.store(&window);
-    if (CountsAsConnected(internetApi)) return OpenInternetSession();
-    Wait(timings.connectivityWaitMs);
+    Wait(timings_.connectivityWaitMs);
+    notifyWindow_.store(&window);
+    if (CountsAsConnected(internetApi_)) return OpenInternetSession();
+    Wait(timings_.connectivityWaitMs);
     // Back already: the session stays closed on this path; the fetch that
     // follows fails and the controller's next pass opens it.
-    if (CountsAsConnected(internetApi)) return true;
-    ownerDialog.SetStatusText("Internet Error.");
-    int answer = ownerDialog.WaitForConnection(
+    if (CountsAsConnected(internetApi_)) return true;
+    ownerDialog_.SetStatusText("Internet Error.");
+    int answer = ownerDialog_.WaitForConnection(
         "Internet Error. Click \"Yes\" to retry or click \"No\" to cancel.");
     if (answer == kIdYes) return true;
-    ownerDialog.ShowMessageBox("Download failed due to Internet Error!", kMbOk);
+    ownerDialog_.ShowMessageBox("Download failed due to Internet Error!", kMbOk);
     return false;
 }
 

@@ -17,16 +17,18 @@ bool DownloadEngine::AppendSegmentState(std::uint8_t index, std::int32_t start,
 }
 
 bool DownloadEngine::AppendGlobalState() {
-    std::int32_t total = totalWritten.load();
-    if (timings.stateAppendPauseMs > 0)
-        std::this_thread::sleep_for(std::chrono::milliseconds(timings.stateAppendPauseMs));
-    return AppendGlobalStateTo(StateFilePath(), total, manifest.setupHash);
+    std::int32_t total = totalWritten_.load();
+    if (timings_.stateAppendPauseMs > 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(timings_.stateAppendPauseMs));
+    return AppendGlobalStateTo(StateFilePath(), total, manifest_.setupHash);
 }
 
 bool DownloadEngine::LoadResumeState() {
-    totalWritten = 0;
+    if (!WorkersGone()) return false;
+    segments_.clear();
+    totalWritten_ = 0;
     ResumeState state;
-    switch (ReadResumeState(StateFilePath(), manifest.totalSize, &state)) {
+    switch (ReadResumeState(StateFilePath(), manifest_.totalSize, &state)) {
         case ResumeReadResult::NoSections:
             return false;
         case ResumeReadResult::Unusable:
@@ -39,9 +41,12 @@ bool DownloadEngine::LoadResumeState() {
             break;
     }
     if (state.hasGlobal) {
-        totalWritten = state.totalDownloaded;
-        manifest.savedSetupHash = state.setupHash;
-        PostToNotifyWindow(WM_DOWNLOAD_PROGRESS, static_cast<std::uintptr_t>(totalWritten.load()),
+        totalWritten_ = state.totalDownloaded;
+        {
+            std::lock_guard<std::mutex> lock(manifestLock_);
+            manifest_.savedSetupHash = state.setupHash;
+        }
+        PostToNotifyWindow(WM_DOWNLOAD_PROGRESS, static_cast<std::uintptr_t>(totalWritten_.load()),
                            0);
     }
     std::uint8_t count = 0;
@@ -49,14 +54,34 @@ bool DownloadEngine::LoadResumeState() {
         AddSegment(count, range.start, range.length);
         ++count;
     }
-    manifest.threadCount = count;
+    std::lock_guard<std::mutex> lock(manifestLock_);
+    manifest_.threadCount = count;
     return count > 0;
 }
 
+ResumePreparation DownloadEngine::PrepareResume(std::int32_t size) {
+    {
+        std::lock_guard<std::mutex> lock(manifestLock_);
+        manifest_.totalSize = size;
+    }
+    if (!LoadResumeState() || !SameTextNoCase(manifest_.savedSetupHash, manifest_.setupHash)) {
+        // Resume data of another package, or none that can be used: left in
+        // place it would stop every later pass here.
+        DeleteResumeState();
+        ClearSegments();
+        return ResumePreparation::Discarded;
+    }
+    if (!OpenTargetFile(PackagePath())) {
+        ClearSegments();
+        return ResumePreparation::NoPackageFile;
+    }
+    return ResumePreparation::Ready;
+}
+
 void DownloadEngine::DeleteResumeState() {
-    std::lock_guard<std::mutex> lock(finishLock);
-    if (resumeFileTaken) {
-        resumeFileTaken = false;
+    std::lock_guard<std::mutex> lock(finishLock_);
+    if (resumeFileTaken_) {
+        resumeFileTaken_ = false;
         return;
     }
     std::string path = StateFilePath();
@@ -64,16 +89,24 @@ void DownloadEngine::DeleteResumeState() {
 }
 
 bool DownloadEngine::VerifyDownloadedFile() {
-    std::string path = installFolder + manifest.saveFileName;
+    std::string path;
+    std::string expected;
+    {
+        // Also called on the dialog's thread, while a pass may be reading a
+        // new manifest.
+        std::lock_guard<std::mutex> lock(manifestLock_);
+        path = installFolder_ + manifest_.saveFileName;
+        expected = manifest_.setupHash;
+    }
     if (GetPathKind(path) != kPathFile) {
-        ownerDialog.ShowMessageBox("Setup file not found", kMbOk | kMbIconError);
+        ownerDialog_.ShowMessageBox("Setup file not found", kMbOk | kMbIconError);
         return false;
     }
-    if (manifest.setupHash.empty()) {
-        ownerDialog.ShowMessageBox("Please retry to download setup file", kMbOk | kMbIconError);
+    if (expected.empty()) {
+        ownerDialog_.ShowMessageBox("Please retry to download setup file", kMbOk | kMbIconError);
         return false;
     }
-    return SameTextNoCase(ComputeFileDigest(path), manifest.setupHash);
+    return SameTextNoCase(ComputeFileDigest(path), expected);
 }
 
 }  // namespace zel

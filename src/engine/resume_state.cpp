@@ -1,12 +1,12 @@
 #include "engine/resume_state.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
-#include <limits>
 
-#include "engine/profile_reader.h"
-#include "engine/target_file.h"
+#include "sys/decimal_number.h"
+#include "sys/profile_reader.h"
+#include "sys/target_file.h"
+#include "sys/text.h"
 
 namespace zel {
 
@@ -18,16 +18,6 @@ bool AppendText(const std::string& path, TargetFile::OpenMode mode, const std::s
     TargetFile file;
     if (!file.Open(path, mode)) return false;
     return file.Append(text.data(), static_cast<std::int32_t>(text.size()));
-}
-
-// The order the platform's case-insensitive multibyte comparison gives for
-// the names we write: ASCII letters fold to lower case, other bytes compare
-// as themselves.
-bool LessNoCase(const std::string& a, const std::string& b) {
-    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        return std::tolower(static_cast<unsigned char>(x)) <
-               std::tolower(static_cast<unsigned char>(y));
-    });
 }
 
 bool StartsWith(const std::string& text, const char* prefix) {
@@ -78,22 +68,6 @@ bool AppendGlobalStateTo(const std::string& path, std::int32_t totalDownloaded,
                       FormatGlobalState(totalDownloaded, setupHash));
 }
 
-std::int32_t ParseProfileInt(const std::string& text) {
-    size_t i = 0;
-    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-    std::int64_t value = 0;
-    const std::int64_t limit = std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1;
-    for (; i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])); ++i) {
-        value = std::min(value * 10 + (text[i] - '0'), limit);
-    }
-    if (negative) value = -value;
-    value = std::clamp<std::int64_t>(value, std::numeric_limits<std::int32_t>::min(),
-                                     std::numeric_limits<std::int32_t>::max());
-    return static_cast<std::int32_t>(value);
-}
-
 ResumeReadResult ReadResumeState(const std::string& path, std::int32_t packageSize,
                                  ResumeState* state) {
     *state = ResumeState();
@@ -103,13 +77,13 @@ ResumeReadResult ReadResumeState(const std::string& path, std::int32_t packageSi
     std::stable_sort(names.begin(), names.end(), LessNoCase);
     for (const std::string& name : names) {
         if (StartsWith(name, "Thread ")) {
-            SegmentRange range{ParseProfileInt(reader.ReadValue(name, "StartPos")),
-                               ParseProfileInt(reader.ReadValue(name, "ChunkLength"))};
+            SegmentRange range{LeadingInt32(reader.ReadValue(name, "StartPos")),
+                               LeadingInt32(reader.ReadValue(name, "ChunkLength"))};
             if (!RangeInsidePackage(range, packageSize)) return ResumeReadResult::Unusable;
             state->segments.push_back(range);
         } else if (name == "Global") {
             state->hasGlobal = true;
-            state->totalDownloaded = ParseProfileInt(reader.ReadValue(name, "TotalDownloaded"));
+            state->totalDownloaded = LeadingInt32(reader.ReadValue(name, "TotalDownloaded"));
             state->setupHash = reader.ReadValue(name, "SetupHash");
             if (state->totalDownloaded < 0 || state->totalDownloaded > packageSize)
                 return ResumeReadResult::Unusable;

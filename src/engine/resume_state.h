@@ -51,9 +51,4 @@ enum class ResumeReadResult {
 ResumeReadResult ReadResumeState(const std::string& path, std::int32_t packageSize,
                                  ResumeState* state);
 
-// Reads a number the way atoi does: leading blanks, an optional sign, decimal
-// digits up to the first other character; no digits read as 0. Values beyond
-// the 32-bit range saturate.
-std::int32_t ParseProfileInt(const std::string& text);
-
 }  // namespace zel

@@ -7,8 +7,6 @@
 
 namespace zel {
 
-class DownloadEngine;
-
 // The outcome of one attempt and of a whole worker.
 enum SegmentResult : std::uint8_t {
     ResultFailed = 0,          // request-level failure, early end of the answer, failed write
@@ -29,12 +27,10 @@ struct CThread {
     std::function<void(std::uint8_t index, SegmentResult result, std::int32_t nextStart,
                        std::int32_t remaining)>
         onFinished;
-    std::function<void(std::uint8_t index, const std::string& text)> onError;
     std::function<bool(std::uint8_t index, std::int32_t offset, const char* buffer,
                        std::int32_t count, std::int32_t* written)>
         writeAt;
 
-    DownloadEngine* engine = nullptr;
     std::int32_t received = 0;  // bytes of the current attempt on disk
 
     // The range still missing is [startPos + received, startPos + chunkLength).

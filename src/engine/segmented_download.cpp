@@ -2,12 +2,12 @@
 // worker threads that fetch one byte range each and write it at its offset.
 #include <chrono>
 #include <cstdio>
-#include <system_error>
 #include <vector>
 
 #include "engine/content_range.h"
 #include "engine/download_engine.h"
 #include "engine/internet_access.h"
+#include "engine/resume_state.h"
 #include "sys/install_folder.h"
 
 namespace zel {
@@ -19,14 +19,6 @@ constexpr std::int32_t kZeroFillPiece = 262144;
 
 void Pause(unsigned milliseconds) {
     if (milliseconds > 0) std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
-}
-
-std::string FormatRangeText(const char* format, std::int32_t count, const CThread& record) {
-    char text[160];
-    std::snprintf(text, sizeof(text), format, static_cast<int>(count),
-                  static_cast<int>(record.startPos),
-                  static_cast<int>(record.startPos + record.chunkLength));
-    return text;
 }
 
 std::string FormatRangeHeader(const CThread& record) {
@@ -43,135 +35,153 @@ bool EndsInFailure(SegmentResult result) {
 }  // namespace
 
 bool DownloadEngine::CreateTargetFile(const std::string& path, std::int32_t size) {
-    if (!targetFile.Open(path, TargetFile::OpenMode::CreateAlways)) return false;
+    if (!WorkersGone()) return false;
+    if (!targetFile_.Open(path, TargetFile::OpenMode::CreateAlways)) return false;
     std::vector<char> zeros(static_cast<size_t>(kZeroFillPiece), '\0');
     std::int32_t written = 0;
     bool ok = size >= 0;
     while (ok && written < size) {
         std::int32_t piece = std::min(kZeroFillPiece, size - written);
-        ok = targetFile.WriteAt(written, zeros.data(), piece);
+        ok = targetFile_.WriteAt(written, zeros.data(), piece);
         if (ok) written += piece;
     }
     // A half-filled file must not stay open: the next create or open of the
     // same path would meet this handle.
-    if (!ok) targetFile.Close();
+    if (!ok) targetFile_.Close();
     return ok;
 }
 
 bool DownloadEngine::OpenTargetFile(const std::string& path) {
-    return targetFile.Open(path, TargetFile::OpenMode::OpenExisting);
+    if (!WorkersGone()) return false;
+    return targetFile_.Open(path, TargetFile::OpenMode::OpenExisting);
 }
 
-void DownloadEngine::AddSegment(std::uint8_t index, std::int32_t start, std::int32_t length) {
+bool DownloadEngine::CloseTargetFile() {
+    if (!WorkersGone()) return false;
+    targetFile_.Close();
+    return true;
+}
+
+bool DownloadEngine::AddSegment(std::uint8_t index, std::int32_t start, std::int32_t length) {
+    if (!WorkersGone()) return false;
     auto record = std::make_unique<CThread>();
     record->index = index;
     record->startPos = start;
     record->chunkLength = length;
-    record->url = manifest.setupUrl;
+    record->url = manifest_.setupUrl;
     record->onStarted = [this](std::uint8_t i) { OnWorkerStarted(i); };
     record->onFinished = [this](std::uint8_t i, SegmentResult r, std::int32_t next,
                                 std::int32_t remaining) {
         OnWorkerFinished(i, r, next, remaining);
     };
-    record->onError = [this](std::uint8_t i, const std::string& text) { OnWorkerError(i, text); };
     record->writeAt = [this](std::uint8_t i, std::int32_t offset, const char* buffer,
                              std::int32_t count, std::int32_t* written) {
         return WriteSegmentData(i, offset, buffer, count, written);
     };
-    record->engine = this;
-    segments.push_back(std::move(record));
+    segments_.push_back(std::move(record));
+    return true;
 }
 
-void DownloadEngine::ClearSegments() {
-    segments.clear();
+bool DownloadEngine::ClearSegments() {
+    if (!WorkersGone()) return false;
+    segments_.clear();
+    return true;
 }
 
-bool DownloadEngine::LaunchWorkerThread(std::function<void()> body, std::thread& thread) {
-    try {
-        thread = std::thread(std::move(body));
-        return true;
-    } catch (const std::system_error&) {
-        return false;
+bool DownloadEngine::PrepareFreshDownload(std::int32_t size) {
+    // Segments read from a resume file that was then discarded must not be
+    // downloaded beside the fresh ones.
+    if (!ClearSegments()) return false;
+    const std::string path = PackagePath();
+    TargetFile::Delete(path);
+    {
+        std::lock_guard<std::mutex> lock(manifestLock_);
+        manifest_.totalSize = size;
     }
+    if (!CreateTargetFile(path, size)) return false;
+    const auto ranges = SplitIntoSegments(size, manifest_.threadCount);
+    {
+        // The workers expected are the segments made, also when the count
+        // read from a resume file was unusable.
+        std::lock_guard<std::mutex> lock(manifestLock_);
+        manifest_.threadCount = static_cast<std::uint8_t>(ranges.size());
+    }
+    for (std::size_t i = 0; i < ranges.size(); ++i)
+        AddSegment(static_cast<std::uint8_t>(i), ranges[i].start, ranges[i].length);
+    return true;
 }
 
 bool DownloadEngine::StartWorkers(bool resume) {
-    workerThreads.JoinAll();
-    // Once the first worker runs, the dialog may delete the records as soon
-    // as the run ends; what the loop needs is taken now.
+    if (!WorkersGone()) return false;
+    // Once the first worker runs, nothing here may change the records; what
+    // the loop needs is taken now.
     std::vector<CThread*> records;
-    for (const auto& record : segments) records.push_back(record.get());
+    for (const auto& record : segments_) records.push_back(record.get());
     {
-        std::lock_guard<std::mutex> lock(finishLock);
-        workersExpected = static_cast<std::uint8_t>(records.size());
-        workersFinished = 0;
+        std::lock_guard<std::mutex> lock(finishLock_);
+        workersExpected_ = static_cast<std::uint8_t>(records.size());
+        workersFinished_ = 0;
+        runTakenOver_ = false;
         // The old resume file is gone before any worker of this run can
         // append to it, so no section written by this run is ever deleted.
         if (resume && GetPathKind(StateFilePath()) == kPathFile)
             TargetFile::Delete(StateFilePath());
-        resumeFileTaken = false;
+        resumeFileTaken_ = false;
     }
-    stopEvent.Reset();
-    if (!resume) totalWritten = 0;
+    stopEvent_.Reset();
+    if (!resume) totalWritten_ = 0;
 
-    struct Unstarted {
-        std::uint8_t index;
-        std::int32_t start;
-        std::int32_t length;
-    };
-    std::vector<Unstarted> unstarted;
+    std::vector<CThread*> unstarted;
+    bool launchFailed = false;
     for (CThread* record : records) {
-        if (!unstarted.empty()) {
-            unstarted.push_back({record->index, record->startPos, record->chunkLength});
+        // After a failed launch, or a stop during the stagger, the rest get
+        // no worker.
+        if (launchFailed || (record != records.front() && IsStopRequested())) {
+            unstarted.push_back(record);
             continue;
         }
         // Counted before the thread exists, so that whoever waits for the
         // workers never sees 0 while one is about to run.
-        ++runningWorkers;
-        std::thread thread;
-        if (launchWorker([this, record] { WorkerMain(record); }, thread)) {
-            workerThreads.Add(std::move(thread));
-            Pause(timings.workerStartStaggerMs);
-        } else {
-            --runningWorkers;
-            unstarted.push_back({record->index, record->startPos, record->chunkLength});
-            stopEvent.Set();
+        ++runningWorkers_;
+        if (!workerThreads_.Start([this, record] { WorkerMain(record); })) {
+            --runningWorkers_;
+            launchFailed = true;
+            unstarted.push_back(record);
+            stopEvent_.Set();
+            continue;
         }
+        stopEvent_.WaitFor(std::chrono::milliseconds(timings_.workerStartStaggerMs));
     }
     // Ranges without a worker end as stopped: they go to the resume file and
     // count towards the run's end, so the finished message still comes.
-    for (const Unstarted& range : unstarted)
-        OnWorkerFinished(range.index, ResultStopped, range.start, range.length);
-    if (resume && unstarted.empty()) {
-        std::lock_guard<std::mutex> lock(finishLock);
-        resumeFileTaken = true;
+    for (CThread* record : unstarted)
+        OnWorkerFinished(record->index, ResultStopped, record->startPos, record->chunkLength);
+    if (resume && !launchFailed) {
+        std::lock_guard<std::mutex> lock(finishLock_);
+        resumeFileTaken_ = true;
     }
-    return unstarted.empty();
+    return !launchFailed;
 }
 
 bool DownloadEngine::RequestStop() {
-    if (stopEvent.IsSet()) return false;
-    stopEvent.Set();
+    if (stopEvent_.IsSet()) return false;
+    stopEvent_.Set();
     return true;
 }
 
 bool DownloadEngine::IsStopRequested() const {
-    return stopEvent.IsSet() || userCommand.load() == CommandCancel;
+    return stopEvent_.IsSet() || userCommand_.load() == CommandCancel;
 }
 
 void DownloadEngine::WorkerMain(CThread* record) {
-    Pause(timings.workerEntryPauseMs);
+    Pause(timings_.workerEntryPauseMs);
     record->onStarted(record->index);
     SegmentResult result = DownloadSegment(*record);
     if (EndsInFailure(result)) result = RetrySegment(*record, result);
-    // The dialog may delete the record as soon as the last finished hook has
-    // posted its message: nothing of it is touched from here on.
-    auto onFinished = record->onFinished;
-    std::uint8_t index = record->index;
-    std::int32_t nextStart = record->NextStart();
-    std::int32_t remaining = record->Remaining();
-    onFinished(index, result, nextStart, remaining);
-    --runningWorkers;
+    record->onFinished(record->index, result, record->NextStart(), record->Remaining());
+    // The records may go once no worker runs: nothing of this one is touched
+    // after this.
+    --runningWorkers_;
 }
 
 bool DownloadEngine::AnswerFitsRange(InternetHandle request, std::int32_t status,
@@ -179,17 +189,17 @@ bool DownloadEngine::AnswerFitsRange(InternetHandle request, std::int32_t status
     if (status == 200) {
         // The whole package from its first byte; its length, when stated,
         // must be the package's.
-        std::int32_t length = QueryNumberHeader(internetApi, request, inet::kQueryContentLength);
-        return length < 0 || length == manifest.totalSize;
+        std::int32_t length = QueryNumberHeader(internetApi_, request, inet::kQueryContentLength);
+        return length < 0 || length == manifest_.totalSize;
     }
     std::string text;
     ContentRange range;
-    if (!QueryTextHeader(internetApi, request, inet::kQueryContentRange, text) ||
+    if (!QueryTextHeader(internetApi_, request, inet::kQueryContentRange, text) ||
         !ParseContentRange(text, &range))
         return false;
     // A piece ending early is fine (the retry asks for the rest); a shifted
     // piece or one of another file would land at the wrong place.
-    return range.first == record.startPos && range.total == manifest.totalSize;
+    return range.first == record.startPos && range.total == manifest_.totalSize;
 }
 
 SegmentResult DownloadEngine::SkipLeadingBytes(InternetHandle request, std::int32_t count,
@@ -198,7 +208,7 @@ SegmentResult DownloadEngine::SkipLeadingBytes(InternetHandle request, std::int3
         if (IsStopRequested()) return ResultStopped;
         Dword read = 0;
         Dword wanted = static_cast<Dword>(std::min(count, bufferSize));
-        if (!internetApi.InternetReadFile(request, buffer, wanted, &read))
+        if (!ReadAvailable(internetApi_, request, buffer, wanted, &read))
             return ResultTransportError;
         if (read == 0 || read > wanted) return ResultFailed;
         count -= static_cast<std::int32_t>(read);
@@ -211,28 +221,31 @@ SegmentResult DownloadEngine::DownloadSegment(CThread& record) {
     // Only a package smaller than the segment count makes empty segments.
     if (record.chunkLength <= 0) return ResultComplete;
     if (record.url.empty()) {
-        ownerDialog.ShowMessageBox("Not able to collect download information!", kMbOk);
+        ownerDialog_.ShowMessageBox("Not able to collect download information!", kMbOk);
         return ResultStopped;
     }
     UrlParts parts;
-    if (!CrackUrl(internetApi, record.url, parts)) return ResultFailed;
+    if (!CrackUrl(internetApi_, record.url, parts)) return ResultFailed;
     if (IsStopRequested()) return ResultStopped;
     if (parts.schemeNumber != inet::kSchemeHttp) return ResultFailed;
 
-    const WinInetApi& api = internetApi;
+    const WinInetApi& api = internetApi_;
     if (!api.HttpAddRequestHeadersA || !api.HttpSendRequestA || !api.InternetReadFile)
         return ResultFailed;
-    ScopedInternetHandle connection = ConnectToHost(api, internetSession.load(), parts);
+    ScopedInternetHandle connection = ConnectToHost(api, internetSession_.load(), parts);
     if (!connection) return ResultFailed;
-    ScopedInternetHandle request = OpenRequest(api, connection, "GET", parts, 0);
+    ScopedInternetHandle request =
+        OpenRequest(api, connection, "GET", parts, inet::kRangeRequestFlags);
     if (!request) return ResultFailed;
-    ApplyRequestTimeouts(api, request.Get(), timings);
+    ApplyRequestTimeouts(api, request.Get(), timings_);
     // Without its Range header the request would fetch the whole package.
     std::string range = FormatRangeHeader(record);
     if (!api.HttpAddRequestHeadersA(request.Get(), range.c_str(), static_cast<Dword>(range.size()),
                                     inet::kAddRequestHeaderAdd))
         return ResultFailed;
-    Pause(timings.beforeSendPauseMs);
+    Pause(timings_.beforeSendPauseMs);
+    // A stop that came while the request was being prepared sends nothing.
+    if (IsStopRequested()) return ResultStopped;
     if (!api.HttpSendRequestA(request.Get(), nullptr, 0, nullptr, 0)) return ResultTransportError;
     std::int32_t status = QueryStatusCode(api, request.Get());
     if (status != 200 && status != 206) return ResultFailed;
@@ -246,7 +259,7 @@ SegmentResult DownloadEngine::DownloadSegment(CThread& record) {
             SkipLeadingBytes(request.Get(), record.startPos, buffer.data(), kReadBufferSize);
         if (skipped != ResultComplete) return skipped;
     }
-    ownerDialog.EnablePauseButton(true);
+    ownerDialog_.EnablePauseButton(true);
 
     SegmentResult result = ResultFailed;
     std::int32_t wanted = kReadBufferSize;
@@ -258,28 +271,17 @@ SegmentResult DownloadEngine::DownloadSegment(CThread& record) {
         }
         if (got + wanted > record.chunkLength) wanted = record.chunkLength - got;
         Dword read = 0;
-        if (!api.InternetReadFile(request.Get(), buffer.data(), static_cast<Dword>(wanted),
-                                  &read)) {
+        if (!ReadAvailable(api, request.Get(), buffer.data(), static_cast<Dword>(wanted), &read)) {
             result = ResultTransportError;
             break;
         }
-        if (read == 0 || read > static_cast<Dword>(wanted)) {
-            record.onError(
-                record.index,
-                FormatRangeText("Couldn't download %d bytes (of range %d-%d)", wanted, record));
-            break;
-        }
+        if (read == 0 || read > static_cast<Dword>(wanted)) break;  // the answer ended early
         std::int32_t count = static_cast<std::int32_t>(read);
         std::int32_t written = 0;
-        if (!record.writeAt(record.index, record.startPos + got, buffer.data(), count, &written)) {
-            record.onError(record.index,
-                           FormatRangeText("Couldn't write %d bytes (of range %d-%d) to "
-                                           "destination file",
-                                           count, record));
+        if (!record.writeAt(record.index, record.startPos + got, buffer.data(), count, &written))
             break;
-        }
         got += count;
-        lastWorkerBytes = got;
+        lastWorkerBytes_ = got;
     } while (got < record.chunkLength);
     record.received = got;
     if (got == record.chunkLength) result = ResultComplete;
@@ -288,56 +290,55 @@ SegmentResult DownloadEngine::DownloadSegment(CThread& record) {
 
 SegmentResult DownloadEngine::RetrySegment(CThread& record, SegmentResult first) {
     SegmentResult result = first;
-    Pause(timings.firstRetryWaitMs);
+    Pause(timings_.firstRetryWaitMs);
     for (;;) {
-        if (!CountsAsConnected(internetApi)) return result;
+        if (!CountsAsConnected(internetApi_)) return result;
         record.startPos += record.received;
         record.chunkLength -= record.received;
         record.received = 0;
         result = IsStopRequested() ? ResultStopped : DownloadSegment(record);
-        Pause(timings.nextRetryWaitMs);
+        Pause(timings_.nextRetryWaitMs);
         if (result == ResultComplete || result == ResultStopped) return result;
     }
 }
 
 void DownloadEngine::OnWorkerStarted(std::uint8_t) {
-    std::lock_guard<std::mutex> lock(startLock);
-    Pause(timings.workerStartPauseMs);
+    std::lock_guard<std::mutex> lock(startLock_);
+    Pause(timings_.workerStartPauseMs);
 }
-
-void DownloadEngine::OnWorkerError(std::uint8_t, const std::string&) {}
 
 bool DownloadEngine::WriteSegmentData(std::uint8_t, std::int32_t offset, const char* buffer,
                                       std::int32_t count, std::int32_t* written) {
-    std::lock_guard<std::mutex> lock(writeLock);
-    Pause(timings.writePauseMs);
+    std::lock_guard<std::mutex> lock(writeLock_);
+    Pause(timings_.writePauseMs);
     *written = 0;
     // Whatever a server or a resume file claims, nothing lands outside the
     // package.
     if (offset < 0 || count < 0 ||
-        static_cast<std::int64_t>(offset) + count > static_cast<std::int64_t>(manifest.totalSize))
+        static_cast<std::int64_t>(offset) + count > static_cast<std::int64_t>(manifest_.totalSize))
         return false;
-    if (!targetFile.WriteAt(offset, buffer, count)) return false;
+    if (!targetFile_.WriteAt(offset, buffer, count)) return false;
     *written = count;
-    std::int32_t total = totalWritten += count;
+    std::int32_t total = totalWritten_ += count;
     PostToNotifyWindow(WM_DOWNLOAD_PROGRESS, static_cast<std::uintptr_t>(total), 0);
     return true;
 }
 
 void DownloadEngine::OnWorkerFinished(std::uint8_t index, SegmentResult result,
                                       std::int32_t nextStart, std::int32_t remaining) {
-    std::lock_guard<std::mutex> lock(finishLock);
-    ++workersFinished;
-    if (result == ResultFailed) ++workersFailed;
+    std::lock_guard<std::mutex> lock(finishLock_);
+    ++workersFinished_;
+    if (result == ResultFailed) ++workersFailed_;
     if (result != ResultComplete && remaining > 0) {
         AppendSegmentState(index, nextStart, remaining);
-        if (workersFinished != workersExpected) return;
+        if (workersFinished_ != workersExpected_) return;
         AppendGlobalState();
     }
-    if (workersFinished != workersExpected) return;
-    targetFile.Close();
+    if (workersFinished_ != workersExpected_) return;
+    targetFile_.Close();
     CloseInternetSession();
-    PostToNotifyWindow(WM_DOWNLOAD_FINISHED, workersFailed, result);
+    // A run that a later pass took over ends quietly: that pass reports.
+    if (!runTakenOver_) PostToNotifyWindow(WM_DOWNLOAD_FINISHED, workersFailed_, result);
 }
 
 }  // namespace zel

@@ -1,9 +1,9 @@
 #include "engine/setup_manifest.h"
 
 #include <cstring>
-#include <limits>
 
 #include "sys/clock.h"
+#include "sys/decimal_number.h"
 #include "sys/pseudo_random.h"
 #include "sys/text.h"
 #include "xml/xml_reader.h"
@@ -11,25 +11,6 @@
 namespace zel {
 
 namespace {
-
-// The decimal number at the start of text (leading space and a sign allowed,
-// no digits: 0), held to the 32-bit range instead of overflowing.
-std::int32_t LeadingNumber(const std::string& text) {
-    std::size_t i = 0;
-    while (i < text.size() && IsWhiteSpace(text[i])) ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-    long long value = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        value = value * 10 + (text[i] - '0');
-        if (value > std::numeric_limits<std::int32_t>::max()) {
-            value = std::numeric_limits<std::int32_t>::max();
-            if (negative) return std::numeric_limits<std::int32_t>::min();
-            return static_cast<std::int32_t>(value);
-        }
-    }
-    return static_cast<std::int32_t>(negative ? -value : value);
-}
 
 // The text between the first and the last double quote; nothing when there
 // are fewer than two.
@@ -43,13 +24,6 @@ std::string BetweenQuotes(const std::string& text) {
 std::string AfterLastSlash(const std::string& text) {
     std::size_t slash = text.rfind('/');
     return slash == std::string::npos ? text : text.substr(slash + 1);
-}
-
-std::string UpperAscii(std::string text) {
-    for (char& c : text) {
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    }
-    return text;
 }
 
 bool IsDeviceName(const std::string& name) {
@@ -108,7 +82,7 @@ bool SetupManifest::Parse(const char* text) {
 void SetupManifest::SetField(const std::string& name, const std::string& value) {
     if (value.empty()) return;
     if (SameTextNoCase(name, "alternate_url_count")) {
-        alternateUrlCount = LeadingNumber(value);
+        alternateUrlCount = LeadingInt32(value);
         chosenUrlIndex = PickUrlIndex();
     } else if (SameTextNoCase(name, "alternate_setupurl")) {
         if (urlsTaken <= chosenUrlIndex) {

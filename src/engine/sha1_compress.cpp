@@ -64,30 +64,32 @@ inline void FiveRounds(uint32_t& a, uint32_t& b, uint32_t& c, uint32_t& d, uint3
 }
 
 #ifdef ZEL_SHA1_X86
-#pragma GCC push_options
-#pragma GCC target("sha,sse4.1,ssse3")
+// Per function rather than by pragma: clang (which builds the fuzz targets)
+// honours only the attribute for the intrinsics' target check.
+#define ZEL_SHA_TARGET __attribute__((target("sha,sse4.1,ssse3")))
 
-inline __m128i LoadWords(const uint8_t* p) {
+ZEL_SHA_TARGET inline __m128i LoadWords(const uint8_t* p) {
     // The instructions want the message's first word in the highest lane.
     const __m128i reverseBytes = _mm_set_epi64x(0x0001020304050607LL, 0x08090A0B0C0D0E0FLL);
     return _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), reverseBytes);
 }
 
 // The next four schedule words from the sixteen before them, oldest first.
-inline __m128i NextWords(__m128i w16, __m128i w12, __m128i w8, __m128i w4) {
+ZEL_SHA_TARGET inline __m128i NextWords(__m128i w16, __m128i w12, __m128i w8, __m128i w4) {
     return _mm_sha1msg2_epu32(_mm_xor_si128(_mm_sha1msg1_epu32(w16, w12), w8), w4);
 }
 
 // Four rounds. The e they start from is derived from the state four rounds
 // earlier, which is why the caller keeps that state in startOfLast.
 template <int F>
-inline void FourRounds(__m128i& abcd, __m128i& startOfLast, __m128i words) {
+ZEL_SHA_TARGET inline void FourRounds(__m128i& abcd, __m128i& startOfLast, __m128i words) {
     __m128i e = _mm_sha1nexte_epu32(startOfLast, words);
     startOfLast = abcd;
     abcd = _mm_sha1rnds4_epu32(abcd, e, F);
 }
 
-void Sha1CompressShaExtensions(uint32_t state[5], const uint8_t* blocks, size_t blockCount) {
+ZEL_SHA_TARGET void Sha1CompressShaExtensions(uint32_t state[5], const uint8_t* blocks,
+                                              size_t blockCount) {
     __m128i abcd =
         _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(state)), 0x1B);
     __m128i e0 = _mm_set_epi32(int(state[4]), 0, 0, 0);
@@ -146,8 +148,6 @@ void Sha1CompressShaExtensions(uint32_t state[5], const uint8_t* blocks, size_t 
     _mm_storeu_si128(reinterpret_cast<__m128i*>(state), _mm_shuffle_epi32(abcd, 0x1B));
     state[4] = uint32_t(_mm_extract_epi32(e0, 3));
 }
-
-#pragma GCC pop_options
 
 bool CpuHasShaExtensions() {
     unsigned a = 0, b = 0, c = 0, d = 0;

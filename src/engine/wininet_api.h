@@ -52,6 +52,10 @@ constexpr Dword kFlagNoCacheWrite = 0x04000000;
 constexpr Dword kHeadRequestFlags = kFlagReload | kFlagRawData;  // 0xC0000000
 constexpr Dword kWholeDownloadFlags =
     kFlagReload | kFlagNoCacheWrite | kFlagKeepConnection;  // 0x84400000
+// Range answers are pieces of the package: never kept in the system's cache
+// (a second copy outside the install folder) nor answered from it (a package
+// updated at the same address would fail its check twice).
+constexpr Dword kRangeRequestFlags = kFlagReload | kFlagNoCacheWrite;
 
 constexpr Dword kAddRequestHeaderAdd = 0x20000000;  // HTTP_ADDREQ_FLAG_ADD
 
@@ -59,8 +63,8 @@ constexpr Dword kQueryFlagNumber = 0x20000000;
 constexpr Dword kQueryContentLength = 5;
 constexpr Dword kQueryStatusCode = 19;
 // wininet.h: HTTP_QUERY_CONTENT_RANGE is 53 (68 is HTTP_QUERY_EXPECT).
-constexpr Dword kQueryContentRange = 53;  // raw text, e.g. "bytes 0-9/100"
-constexpr Dword kQueryLevelMask = 0x0000FFFF;
+constexpr Dword kQueryContentRange = 53;       // raw text, e.g. "bytes 0-9/100"
+constexpr Dword kQueryLevelMask = 0x0000FFFF;  // the native adapter's: its levels are small
 
 // Error codes the program and the native adapters use.
 constexpr Dword kErrorInsufficientBuffer = 122;
@@ -133,6 +137,9 @@ using InternetCrackUrlAFn = WinBool(ZEL_WINAPI*)(const char* url, Dword urlLengt
 using InternetOpenAFn = InternetHandle(ZEL_WINAPI*)(const char* agent, Dword accessType,
                                                     const char* proxy, const char* proxyBypass,
                                                     Dword flags);
+using InternetQueryDataAvailableFn = WinBool(ZEL_WINAPI*)(InternetHandle request,
+                                                          Dword* bytesAvailable, Dword flags,
+                                                          DwordPtr context);
 using InternetSetOptionAFn = WinBool(ZEL_WINAPI*)(InternetHandle handle, Dword option, void* buffer,
                                                   Dword bufferLength);
 
@@ -153,6 +160,7 @@ struct WinInetApi {
     InternetCrackUrlAFn InternetCrackUrlA = nullptr;
     InternetOpenAFn InternetOpenA = nullptr;
     InternetSetOptionAFn InternetSetOptionA = nullptr;
+    InternetQueryDataAvailableFn InternetQueryDataAvailable = nullptr;
 };
 
 // The pieces of one URL as the library splits it. The object name of a

@@ -4,7 +4,6 @@
 // is sent. InternetGetConnectedState stays unbound, so the machine counts as
 // connected, as it does on Windows when the library lacks the function.
 #include <curl/curl.h>
-#include <strings.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -14,7 +13,9 @@
 
 #include "engine/curl_transfer.h"
 #include "engine/wininet_api.h"
+#include "sys/decimal_number.h"
 #include "sys/last_error.h"
+#include "sys/text.h"
 
 namespace zel {
 
@@ -157,20 +158,6 @@ bool HeaderTextOf(const RequestHandle& request, Dword level, std::string& text) 
     }
 }
 
-// The library's FLAG_NUMBER reading: a 32-bit unsigned decimal; anything
-// that is not one is refused rather than wrapped.
-bool ParseDword(const std::string& text, Dword& value) {
-    if (text.empty() || text.size() > 10) return false;
-    unsigned long long number = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') return false;
-        number = number * 10 + static_cast<unsigned>(c - '0');
-    }
-    if (number > 0xFFFFFFFFull) return false;
-    value = static_cast<Dword>(number);
-    return true;
-}
-
 WinBool ZEL_WINAPI QueryInfo(InternetHandle requestHandle, Dword infoLevel, void* buffer,
                              Dword* bufferLength, Dword*) {
     auto* request = HandleAs<RequestHandle>(requestHandle, AdapterHandle::Request);
@@ -181,8 +168,11 @@ WinBool ZEL_WINAPI QueryInfo(InternetHandle requestHandle, Dword infoLevel, void
     if (!HeaderTextOf(*request, infoLevel & inet::kQueryLevelMask, text))
         return Fail(inet::kErrorHttpHeaderNotFound);
     if (infoLevel & inet::kQueryFlagNumber) {
-        Dword value = 0;
-        if (!ParseDword(text, value)) return Fail(inet::kErrorHttpHeaderNotFound);
+        // The library's FLAG_NUMBER reading: a 32-bit unsigned decimal;
+        // anything that is not one is refused rather than wrapped.
+        std::uint64_t number = 0;
+        if (!ParseDecimal(text, 0xFFFFFFFFu, number)) return Fail(inet::kErrorHttpHeaderNotFound);
+        const Dword value = static_cast<Dword>(number);
         if (!buffer || *bufferLength < sizeof(Dword)) {
             *bufferLength = sizeof(Dword);
             return Fail(inet::kErrorInsufficientBuffer);
@@ -212,6 +202,20 @@ WinBool ZEL_WINAPI ReadFile(InternetHandle requestHandle, void* buffer, Dword by
     if (!request->transfer.Read(static_cast<char*>(buffer), bytesToRead, count, error))
         return Fail(error);
     *bytesRead = static_cast<Dword>(count);
+    return 1;
+}
+
+WinBool ZEL_WINAPI QueryDataAvailable(InternetHandle requestHandle, Dword* bytesAvailable, Dword,
+                                      DwordPtr) {
+    if (bytesAvailable) *bytesAvailable = 0;
+    auto* request = HandleAs<RequestHandle>(requestHandle, AdapterHandle::Request);
+    if (!request) return 0;
+    if (!bytesAvailable) return Fail(inet::kErrorInvalidParameter);
+    if (!request->sent) return Fail(inet::kErrorInternetIncorrectHandleState);
+    std::size_t count = 0;
+    std::uint32_t error = 0;
+    if (!request->transfer.Available(count, error)) return Fail(error);
+    *bytesAvailable = static_cast<Dword>(count);
     return 1;
 }
 
@@ -257,7 +261,7 @@ int SchemeNumber(const std::string& scheme) {
     static const char* const kSchemes[] = {"ftp",  "gopher", "http",  "https",
                                            "file", "news",   "mailto"};
     for (int i = 0; i < 7; ++i) {
-        if (strcasecmp(scheme.c_str(), kSchemes[i]) == 0) return i + 1;
+        if (SameTextNoCase(scheme, kSchemes[i])) return i + 1;
     }
     return -1;  // INTERNET_SCHEME_UNKNOWN
 }
@@ -332,6 +336,7 @@ void BindWinInet(WinInetApi& api) {
     api.InternetCrackUrlA = &CrackUrl;
     api.InternetOpenA = &OpenSession;
     api.InternetSetOptionA = &SetOption;
+    api.InternetQueryDataAvailable = &QueryDataAvailable;
 }
 
 }  // namespace zel

@@ -2,15 +2,16 @@
 
 #include <chrono>
 #include <cstdio>
+#include <memory>
 #include <utility>
 
 #include "engine/internet_access.h"
 #include "engine/resume_state.h"
 #include "engine/segment.h"
-#include "engine/target_file.h"
 #include "session/progress_percent.h"
 #include "session/session_texts.h"
 #include "sys/install_folder.h"
+#include "sys/target_file.h"
 #include "sys/text.h"
 
 namespace zel {
@@ -37,15 +38,12 @@ SessionController::~SessionController() {
     shutdown_.Raise();
     // Cancel rather than a plain stop: a pass that still starts workers
     // after this point has them stop at once.
-    engine_.userCommand = CommandCancel;
+    engine_.SetUserCommand(CommandCancel);
     engine_.RequestStop();
     if (controllerThread_.joinable()) controllerThread_.join();
     // Workers call back into this object; they must be gone while it is
     // still whole, not only by the time the engine member is destroyed.
-    while (engine_.runningWorkers > 0) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    engine_.ClearSegments();
+    engine_.StopWorkers();
 }
 
 // --- What the engine needs of its dialog ------------------------------------
@@ -55,7 +53,7 @@ void SessionController::SetStatusText(const std::string& text) {
 }
 
 void SessionController::EnablePauseButton(bool enable) {
-    if (engine_.userCommand == CommandCancel) return;
+    if (engine_.LastUserCommand() == CommandCancel) return;
     port_.EnableButton(kPauseButtonId, enable);
 }
 
@@ -89,12 +87,32 @@ void SessionController::PostDialogMessage(unsigned message, std::uintptr_t wPara
 
 // --- The controller thread ----------------------------------------------------
 
-void SessionController::StartSessionThread() {
-    std::thread previous = std::move(controllerThread_);
-    controllerThread_ = std::thread([this, previous = std::move(previous)]() mutable {
-        if (previous.joinable()) previous.join();
-        RunSession();
-    });
+bool SessionController::StartSessionThread() {
+    // Shared with the new thread, which joins it first; should the thread
+    // not come about, the previous one stays here to be joined later.
+    auto previous = std::make_shared<std::thread>(std::move(controllerThread_));
+    std::thread next;
+    if (launchThread_(
+            [this, previous] {
+                if (previous->joinable()) previous->join();
+                RunSession();
+            },
+            next)) {
+        controllerThread_ = std::move(next);
+        return true;
+    }
+    controllerThread_ = std::move(*previous);
+    ShowStartFailure();
+    return false;
+}
+
+void SessionController::ShowStartFailure() {
+    // As after a pause: Resume tries again, Cancel ends.
+    SetStatusText(texts::kCannotStart);
+    paused_ = true;
+    userPaused_ = true;
+    EnableButtons({kPauseButtonId, kRestartButtonId, kCancelButtonId}, true);
+    port_.SetButtonText(kPauseButtonId, texts::kResume);
 }
 
 void SessionController::RunSession() {
@@ -106,6 +124,7 @@ void SessionController::RunSession() {
 }
 
 SessionController::PassEnd SessionController::RunPass() {
+    engine_.BeginPass();
     if (!engine_.EnsureInternetSession(*this)) {
         if (shutdown_.Pause(timings_.sessionRetryWaitMs)) port_.EndProcess(0);
         return PassEnd::Done;
@@ -114,7 +133,7 @@ SessionController::PassEnd SessionController::RunPass() {
     if (!engine_.FetchManifest(manifestUrl_)) return RetryAfterInternetFailure();
 
     const std::string packagePath = PackagePath();
-    totalSize_ = engine_.QueryRemoteSize(engine_.manifest.setupUrl);
+    totalSize_ = engine_.QueryPackageSize();
     if (totalSize_ == -1) {
         SetStatusText(texts::kInternetError);
         return RetryAfterInternetFailure();
@@ -125,11 +144,10 @@ SessionController::PassEnd SessionController::RunPass() {
         port_.SetLaunchTimer(timings_.launchTimerMs);
         return PassEnd::Done;
     }
-    engine_.manifest.totalSize = totalSize_;
     // A resume file without its package is stale.
     if (GetPathKind(packagePath) == kPathNothing) engine_.DeleteResumeState();
-    if (GetPathKind(ResumeFilePath()) == kPathNothing) return StartFreshDownload(packagePath);
-    return ResumeDownload(packagePath);
+    if (GetPathKind(ResumeFilePath()) == kPathNothing) return StartFreshDownload();
+    return ResumeDownload();
 }
 
 SessionController::PassEnd SessionController::RetryAfterInternetFailure() {
@@ -140,21 +158,10 @@ SessionController::PassEnd SessionController::RetryAfterInternetFailure() {
     return PassEnd::StartOver;
 }
 
-SessionController::PassEnd SessionController::StartFreshDownload(const std::string& packagePath) {
-    // Segments read from a resume file that was then discarded must not be
-    // downloaded beside the fresh ones.
-    engine_.ClearSegments();
-    TargetFile::Delete(packagePath);
-    if (!engine_.CreateTargetFile(packagePath, totalSize_)) {
+SessionController::PassEnd SessionController::StartFreshDownload() {
+    if (!engine_.PrepareFreshDownload(totalSize_)) {
         ShowMessageBox(texts::kCannotAllocate, kMbOk | kMbIconError);
         return PassEnd::Done;
-    }
-    const auto ranges = SplitIntoSegments(totalSize_, engine_.manifest.threadCount);
-    // The workers expected are the segments made, also when the count read
-    // from a resume file was unusable.
-    engine_.manifest.threadCount = static_cast<std::uint8_t>(ranges.size());
-    for (std::size_t i = 0; i < ranges.size(); ++i) {
-        engine_.AddSegment(static_cast<std::uint8_t>(i), ranges[i].start, ranges[i].length);
     }
     splitSize_ = totalSize_.load();
     SetStatusText(texts::kDownloading);
@@ -162,23 +169,21 @@ SessionController::PassEnd SessionController::StartFreshDownload(const std::stri
     return PassEnd::Done;
 }
 
-SessionController::PassEnd SessionController::ResumeDownload(const std::string& packagePath) {
-    const bool loaded = engine_.LoadResumeState();
-    if (!loaded || !SameTextNoCase(engine_.manifest.savedSetupHash, engine_.manifest.setupHash)) {
-        // Resume data of another package, or none that can be used: left in
-        // place it would stop every later pass here.
-        engine_.DeleteResumeState();
-        engine_.ClearSegments();
-        return PassEnd::StartOver;
-    }
-    if (!engine_.OpenTargetFile(packagePath)) {
-        engine_.ClearSegments();
-        return PassEnd::Done;
+SessionController::PassEnd SessionController::ResumeDownload() {
+    switch (engine_.PrepareResume(totalSize_)) {
+        case ResumePreparation::Discarded:
+            return PassEnd::StartOver;
+        case ResumePreparation::NoPackageFile:
+            return PassEnd::Done;
+        case ResumePreparation::Ready:
+            break;
     }
     SetStatusText(texts::kDownloading);
     if (!engine_.StartWorkers(true)) return PassEnd::Done;
     engine_.DeleteResumeState();
-    if (engine_.userCommand != CommandCancel) {
+    // A stop that came while the workers started (a Cancel, a Pause during
+    // the stagger) owns the buttons now: its report sets them.
+    if (!engine_.IsStopRequested()) {
         EnableButtons({kRestartButtonId, kCancelButtonId}, true);
         port_.SetButtonText(kPauseButtonId, texts::kPause);
     }
@@ -221,7 +226,7 @@ void SessionController::OnLaunchTimer() {
 void SessionController::WaitForWorkers() {
     for (unsigned round = 0; round < timings_.workerPollRounds; ++round) {
         std::this_thread::sleep_for(std::chrono::milliseconds(timings_.workerPollMs));
-        if (engine_.runningWorkers == 0) return;
+        if (engine_.RunningWorkers() == 0) return;
         // Bounded: the last worker may leave after its final message, and
         // then nothing else might arrive to end an unbounded wait.
         port_.HandleOnePendingMessage(timings_.workerPollMs);
@@ -254,9 +259,9 @@ void SessionController::FinishRun(const FinishedReport& report) {
             break;
     }
     // The workers leave their thread procedures just after the last one's
-    // report: wait for them before their records go.
+    // report. Their records stay with the engine: the next pass drops them
+    // once it has joined the workers.
     WaitForWorkers();
-    engine_.ClearSegments();
     std::this_thread::sleep_for(std::chrono::milliseconds(timings_.shortWaitMs));
     EndAfterRun(after);
 }
@@ -329,12 +334,12 @@ SessionController::After SessionController::AfterLaunchRequest() {
 }
 
 SessionController::After SessionController::AfterFailedVerification() {
-    if (engine_.verifyFailures == 0) {
-        engine_.verifyFailures = 1;
+    if (verifyFailures_ == 0) {
+        verifyFailures_ = 1;
         EnableButtons({kPauseButtonId, kRestartButtonId, kCancelButtonId}, true);
         port_.SetButtonText(kPauseButtonId, texts::kPause);
         OnDownloadProgress(0);
-        engine_.totalWritten = 0;
+        engine_.ResetProgress();
         SetStatusText("");
         engine_.DeleteResumeState();
         return After::NewSession;
@@ -348,7 +353,7 @@ SessionController::After SessionController::AfterFailedVerification() {
 
 SessionController::After SessionController::RetryOrIdle() {
     std::this_thread::sleep_for(std::chrono::milliseconds(timings_.shortWaitMs));
-    if (engine_.lastWorkerBytes == splitSize_) return After::Stay;
+    if (engine_.LastWorkerBytes() == splitSize_) return After::Stay;
     std::this_thread::sleep_for(std::chrono::milliseconds(timings_.shortWaitMs));
     if (IsConnected()) {
         EnableButtons({kRestartButtonId, kCancelButtonId}, true);
@@ -366,11 +371,11 @@ void SessionController::EnableButtons(std::initializer_list<int> ids, bool enabl
 }
 
 bool SessionController::IsConnected() const {
-    return CountsAsConnected(engine_.internetApi);
+    return engine_.IsConnected();
 }
 
 std::string SessionController::PackagePath() const {
-    return engine_.InstallFolder() + engine_.manifest.saveFileName;
+    return engine_.PackagePath();
 }
 
 std::string SessionController::ResumeFilePath() const {

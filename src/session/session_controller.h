@@ -16,6 +16,7 @@
 #include "session/dialog_port.h"
 #include "session/finished_row.h"
 #include "session/shutdown_signal.h"
+#include "sys/worker_threads.h"
 
 namespace zel {
 
@@ -39,7 +40,11 @@ class SessionController : public EngineDialog {
 
     // Starts a new pass on a thread of its own. A pass waits for the one
     // before it to end, so two passes never touch the segments at once.
-    void StartSessionThread();
+    // When no thread can be made the user is told in the status line and
+    // the dialog stays usable, as after a pause; false then.
+    bool StartSessionThread();
+    // Tests put a launcher that fails in place of the system's.
+    void SetThreadLauncher(ThreadLauncher launcher) { launchThread_ = std::move(launcher); }
 
     // --- Dialog-thread handlers -------------------------------------------
     // The engine's two messages; false for any other message.
@@ -65,8 +70,8 @@ class SessionController : public EngineDialog {
     void RunSession();
     PassEnd RunPass();
     PassEnd RetryAfterInternetFailure();
-    PassEnd StartFreshDownload(const std::string& packagePath);
-    PassEnd ResumeDownload(const std::string& packagePath);
+    PassEnd StartFreshDownload();
+    PassEnd ResumeDownload();
 
     void FinishRun(const FinishedReport& report);
     After AfterCancelStop();
@@ -79,6 +84,7 @@ class SessionController : public EngineDialog {
     After RetryOrIdle();
     void EndAfterRun(After after);
 
+    void ShowStartFailure();
     void EnableButtons(std::initializer_list<int> ids, bool enable);
     bool IsConnected() const;
     std::string PackagePath() const;
@@ -94,12 +100,15 @@ class SessionController : public EngineDialog {
     bool cancelRequested_ = false;
     bool restartRequested_ = false;
     bool autoRetryActive_ = false;
+    // How often the finished package failed its check since the start.
+    std::uint8_t verifyFailures_ = 0;
 
     // Shared between the controller thread and the dialog's thread.
     std::atomic<std::int32_t> totalSize_{0};
     std::atomic<std::int32_t> splitSize_{0};
     std::atomic<bool> userPaused_{false};
 
+    ThreadLauncher launchThread_ = LaunchThread;
     std::thread controllerThread_;  // the latest pass; it joins its predecessor
     DownloadEngine engine_;         // last member: built after the state it reports to
 };

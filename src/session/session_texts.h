@@ -18,6 +18,7 @@ inline constexpr const char* kPausedStatus = "ZEL v3 Setup Download Paused.";
 inline constexpr const char* kRestartedStatus = "ZEL v3 Setup Download Restarted.";
 inline constexpr const char* kProgressFormat = "Total Progress Percentage:: %d";
 inline constexpr const char* kAlreadyPaused = "Already paused";
+inline constexpr const char* kCannotStart = "Unable to start the download. Please try again.";
 inline constexpr const char* kCancelQuestion = "Do you really want to cancel the installation?";
 
 // Button texts.

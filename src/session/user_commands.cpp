@@ -8,29 +8,31 @@ namespace zel {
 
 void SessionController::OnPauseResume() {
     if (paused_) {
-        engine_.userCommand = CommandResume;
+        engine_.SetUserCommand(CommandResume);
         EnableButtons({kPauseButtonId, kRestartButtonId, kCancelButtonId}, false);
         port_.SetButtonText(kPauseButtonId, texts::kResuming);
         userPaused_ = false;
         WaitForWorkers();
+        // A session that cannot start leaves the dialog paused again.
+        paused_ = false;
         StartSessionThread();
-    } else {
-        engine_.userCommand = CommandPause;
-        if (engine_.RequestStop()) {
-            EnableButtons({kPauseButtonId, kRestartButtonId, kCancelButtonId}, false);
-            port_.SetButtonText(kPauseButtonId, texts::kPausing);
-        } else {
-            ShowMessageBox(texts::kAlreadyPaused, kMbOk);
-        }
-        userPaused_ = true;
-        WaitForWorkers();
+        return;
     }
-    paused_ = !paused_;
+    engine_.SetUserCommand(CommandPause);
+    if (engine_.RequestStop()) {
+        EnableButtons({kPauseButtonId, kRestartButtonId, kCancelButtonId}, false);
+        port_.SetButtonText(kPauseButtonId, texts::kPausing);
+    } else {
+        ShowMessageBox(texts::kAlreadyPaused, kMbOk);
+    }
+    userPaused_ = true;
+    WaitForWorkers();
+    paused_ = true;
 }
 
 void SessionController::OnRestart() {
     if (paused_) {
-        engine_.userCommand = CommandPause;
+        engine_.SetUserCommand(CommandPause);
         paused_ = false;
         // The restarted download is no longer paused: waiting for a lost
         // connection must work again.
@@ -41,23 +43,26 @@ void SessionController::OnRestart() {
         return;
     }
     restartRequested_ = true;
-    engine_.userCommand = CommandRestart;
+    engine_.SetUserCommand(CommandRestart);
     if (engine_.RequestStop()) {
         EnableButtons({kPauseButtonId, kRestartButtonId, kCancelButtonId}, false);
         port_.SetButtonText(kRestartButtonId, texts::kRestarting);
         return;
     }
+    // Restarted at once: no stop report is awaited for it, and a later one
+    // (of a pause) must not be taken for a restart.
+    restartRequested_ = false;
     engine_.DeleteResumeState();
     StartSessionThread();
 }
 
 void SessionController::OnCancelDownload() {
     if (ShowMessageBox(texts::kCancelQuestion, kMbYesNo) != kIdYes) return;
-    engine_.userCommand = CommandCancel;
+    engine_.SetUserCommand(CommandCancel);
     // Without running workers no stop report would come to end the dialog:
     // a pass still connecting or preparing might never start any, and the
     // disabled buttons would leave the user no way out.
-    if (paused_ || engine_.runningWorkers == 0) {
+    if (paused_ || engine_.RunningWorkers() == 0) {
         port_.EndDialog(DialogEnd::Cancel);
         return;
     }

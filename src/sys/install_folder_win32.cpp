@@ -3,6 +3,7 @@
 #include <shlobj.h>
 
 #include "sys/install_folder.h"
+#include "sys/win32_handles.h"
 
 namespace zel {
 namespace {
@@ -13,47 +14,12 @@ const size_t kShellPathBufferSize = 520;
 // stands in for does.
 const size_t kStatusQueryPathLimit = 260;
 
-// An item list from the shell, freed with the shell's own allocator.
-class ShellItemList {
-  public:
-    ShellItemList() = default;
-    ShellItemList(const ShellItemList&) = delete;
-    ShellItemList& operator=(const ShellItemList&) = delete;
-    ~ShellItemList() {
-        if (!items_) return;
-        IMalloc* allocator = nullptr;
-        if (SUCCEEDED(SHGetMalloc(&allocator)) && allocator) {
-            allocator->Free(items_);
-            allocator->Release();
-        }
-    }
-    LPITEMIDLIST* Receive() { return &items_; }
-    LPCITEMIDLIST Get() const { return items_; }
-
-  private:
-    LPITEMIDLIST items_ = nullptr;
-};
-
-class FindHandle {
-  public:
-    explicit FindHandle(HANDLE handle) : handle_(handle) {}
-    FindHandle(const FindHandle&) = delete;
-    FindHandle& operator=(const FindHandle&) = delete;
-    ~FindHandle() {
-        if (valid()) FindClose(handle_);
-    }
-    bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-
-  private:
-    HANDLE handle_;
-};
-
 // Only a folder with no further attribute (hidden, read-only, not indexed...)
 // counts as found here.
 bool IsPlainFolder(const std::string& path) {
     WIN32_FIND_DATAA found;
-    FindHandle find(FindFirstFileA(path.c_str(), &found));
-    return find.valid() && found.dwFileAttributes == FILE_ATTRIBUTE_DIRECTORY;
+    ScopedFindHandle find(FindFirstFileA(path.c_str(), &found));
+    return find && found.dwFileAttributes == FILE_ATTRIBUTE_DIRECTORY;
 }
 
 }  // namespace
@@ -63,11 +29,9 @@ char PathSeparator() {
 }
 
 bool GetSpecialFolderPath(std::string& result) {
-    ShellItemList items;
-    if (FAILED(SHGetSpecialFolderLocation(nullptr, CSIDL_APPDATA, items.Receive())) ||
-        !items.Get()) {
+    ScopedItemIdList items;
+    if (FAILED(SHGetSpecialFolderLocation(nullptr, CSIDL_APPDATA, items.Receive())) || !items)
         return false;
-    }
     char buffer[kShellPathBufferSize] = {};
     if (!SHGetPathFromIDListA(items.Get(), buffer)) return false;
     result = buffer;

@@ -1,14 +1,15 @@
 // Owner of a library loaded at run time: frees it when the owner goes.
 #pragma once
 
+#include <memory>
 #include <string>
 
 namespace zel {
 
 class LibraryModule {
   public:
-    LibraryModule() = default;
-    ~LibraryModule() { Free(); }
+    LibraryModule();
+    ~LibraryModule();
     LibraryModule(const LibraryModule&) = delete;
     LibraryModule& operator=(const LibraryModule&) = delete;
 
@@ -17,11 +18,11 @@ class LibraryModule {
     // The address of an export, or null when the module lacks it or is empty.
     void* FindExport(const char* name) const;
     void Free();
-    bool IsLoaded() const { return handle_ != nullptr; }
-    void* Handle() const { return handle_; }
+    bool IsLoaded() const { return loaded_ != nullptr; }
 
   private:
-    void* handle_ = nullptr;
+    struct Loaded;  // the system's owner of the loaded library
+    std::unique_ptr<Loaded> loaded_;
 };
 
 }  // namespace zel

@@ -1,23 +1,33 @@
 #include <windows.h>
 
 #include "sys/library_module.h"
+#include "sys/win32_handles.h"
 
 namespace zel {
 
+struct LibraryModule::Loaded {
+    ScopedModule module;
+};
+
+LibraryModule::LibraryModule() = default;
+
+LibraryModule::~LibraryModule() = default;
+
+void LibraryModule::Free() {
+    loaded_.reset();
+}
+
 bool LibraryModule::Load(const std::string& name) {
     Free();
-    handle_ = reinterpret_cast<void*>(LoadLibraryA(name.c_str()));
-    return handle_ != nullptr;
+    ScopedModule module(LoadLibraryA(name.c_str()));
+    if (!module) return false;
+    loaded_.reset(new Loaded{std::move(module)});
+    return true;
 }
 
 void* LibraryModule::FindExport(const char* name) const {
-    if (!handle_) return nullptr;
-    return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle_), name));
-}
-
-void LibraryModule::Free() {
-    if (handle_) FreeLibrary(static_cast<HMODULE>(handle_));
-    handle_ = nullptr;
+    if (!loaded_) return nullptr;
+    return reinterpret_cast<void*>(GetProcAddress(loaded_->module.Get(), name));
 }
 
 }  // namespace zel

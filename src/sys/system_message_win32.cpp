@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include "sys/system_message.h"
+#include "sys/win32_handles.h"
 
 namespace zel {
 
@@ -11,9 +12,9 @@ bool FormatSystemMessage(const char* moduleName, std::uint32_t code, std::string
     char* message = nullptr;
     DWORD length = FormatMessageA(flags, module, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
                                   reinterpret_cast<char*>(&message), 0, nullptr);
+    ScopedLocalMemory owner(message);
     if (length == 0 || !message) return false;
     text.assign(message, length);
-    LocalFree(message);
     return true;
 }
 

@@ -1,5 +1,7 @@
 #include "sys/text.h"
 
+#include <algorithm>
+
 namespace zel {
 
 namespace {
@@ -28,6 +30,19 @@ bool SameTextNoCase(const std::string& a, const std::string& b) {
         if (FoldAscii(a[i]) != FoldAscii(b[i])) return false;
     }
     return true;
+}
+
+bool LessNoCase(const std::string& a, const std::string& b) {
+    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return static_cast<unsigned char>(FoldAscii(x)) < static_cast<unsigned char>(FoldAscii(y));
+    });
+}
+
+std::string UpperAscii(std::string text) {
+    for (char& c : text) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    }
+    return text;
 }
 
 }  // namespace zel

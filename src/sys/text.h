@@ -18,4 +18,11 @@ std::string TrimWhiteSpace(const std::string& text);
 // Equal when A-Z and a-z are taken as the same; other bytes must match.
 bool SameTextNoCase(const std::string& a, const std::string& b);
 
+// Orders as SameTextNoCase compares: A-Z taken as a-z, other bytes by their
+// unsigned value, whatever the process's locale.
+bool LessNoCase(const std::string& a, const std::string& b);
+
+// The text with a-z made A-Z; other bytes stay.
+std::string UpperAscii(std::string text);
+
 }  // namespace zel

@@ -4,6 +4,10 @@
 #pragma once
 
 #include <windows.h>
+// The lean windows.h leaves out the task allocator and the shell's item
+// lists; the two owners below need them.
+#include <objbase.h>
+#include <shtypes.h>
 
 #include <utility>
 
@@ -37,6 +41,12 @@ class ScopedHandle {
     }
     // Gives the handle up without freeing it.
     Handle Release() { return std::exchange(handle_, Traits::Empty()); }
+    // For calls that hand a new handle out through a pointer; frees what was
+    // held first.
+    Handle* Receive() {
+        Reset();
+        return &handle_;
+    }
 
   private:
     Handle handle_ = Traits::Empty();
@@ -99,6 +109,19 @@ struct Window {
     static Handle Empty() { return nullptr; }
     static void Free(Handle h) { DestroyWindow(h); }
 };
+// Memory the system handed out with LocalAlloc (FormatMessage's buffer).
+struct LocalMemory {
+    using Handle = HLOCAL;
+    static Handle Empty() { return nullptr; }
+    static void Free(Handle h) { LocalFree(h); }
+};
+// An item list from the shell, freed by the task allocator the shell's own
+// allocator stands for.
+struct ItemIdList {
+    using Handle = LPITEMIDLIST;
+    static Handle Empty() { return nullptr; }
+    static void Free(Handle h) { CoTaskMemFree(h); }
+};
 
 }  // namespace handle_traits
 
@@ -114,6 +137,8 @@ using ScopedBitmap = ScopedHandle<handle_traits::GdiObject<HBITMAP>>;
 using ScopedMemoryDc = ScopedHandle<handle_traits::MemoryDc>;
 using ScopedModule = ScopedHandle<handle_traits::Module>;
 using ScopedWindow = ScopedHandle<handle_traits::Window>;
+using ScopedLocalMemory = ScopedHandle<handle_traits::LocalMemory>;
+using ScopedItemIdList = ScopedHandle<handle_traits::ItemIdList>;
 
 // A COM interface pointer: releases its reference when it goes.
 template <typename Interface>

@@ -251,8 +251,8 @@ int32_t CXmlReader::CloseElement(int32_t i, int32_t nameLeft, int32_t nameRight)
     int32_t seen = 0;
     while (NextToken(token)) {
         ++seen;
-        // A quoted string is no name, whatever it holds.
-        if (seen == 2 && (token.quoted || !TokenMatches(token, nameLeft, nameRight))) {
+        // A quoted name is compared by the text between its quotes.
+        if (seen == 2 && !TokenMatches(token, nameLeft, nameRight)) {
             return RecordError(kEndTagMismatch, nameLeft, nameRight);
         }
         if (seen > 2 && !token.quoted && ByteAt(token.left) == '>') {

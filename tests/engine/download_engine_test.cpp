@@ -3,9 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
 #include <cstring>
-#include <thread>
 
 #include "engine/internet_access.h"
 #include "support/recording_engine_dialog.h"
@@ -69,21 +67,19 @@ InternetHandle ZEL_WINAPI RefuseToOpen(const char*, Dword, const char*, const ch
 TEST(DownloadEngineTest, NewEngineIsIdle) {
     RecordingEngineDialog dialog;
     DownloadEngine engine(dialog, Timings::Instant());
-    EXPECT_EQ(engine.userCommand.load(), CommandNone);
-    EXPECT_EQ(engine.verifyFailures, 0);
-    EXPECT_EQ(&engine.ownerDialog, &dialog);
-    EXPECT_TRUE(engine.segments.empty());
-    EXPECT_TRUE(engine.errorList.empty());
-    EXPECT_FALSE(engine.stopEvent.IsSet());
-    EXPECT_EQ(engine.manifest.threadCount, 2);
-    EXPECT_EQ(engine.manifest.totalSize, 0);
-    EXPECT_TRUE(engine.manifest.setupUrl.empty());
-    EXPECT_EQ(engine.internetSession.load(), nullptr);
-    EXPECT_EQ(engine.notifyWindow.load(), nullptr);
-    EXPECT_EQ(engine.runningWorkers.load(), 0);
-    EXPECT_EQ(engine.totalWritten.load(), 0);
+    EXPECT_EQ(engine.LastUserCommand(), CommandNone);
+    EXPECT_TRUE(engine.SegmentCount() == 0);
+    EXPECT_TRUE(engine.ErrorList().empty());
+    EXPECT_FALSE(engine.IsStopRequested());
+    EXPECT_EQ(engine.Manifest().threadCount, 2);
+    EXPECT_EQ(engine.Manifest().totalSize, 0);
+    EXPECT_TRUE(engine.Manifest().setupUrl.empty());
+    EXPECT_EQ(engine.InternetSession(), nullptr);
+    EXPECT_EQ(engine.NotifyWindow(), nullptr);
+    EXPECT_EQ(engine.RunningWorkers(), 0);
+    EXPECT_EQ(engine.TotalWritten(), 0);
     EXPECT_EQ(std::string(DownloadEngine::kStateFileName), "zelv3chunks.txt");
-    EXPECT_NE(engine.internetApi.InternetOpenA, nullptr);
+    EXPECT_NE(engine.InternetApi().InternetOpenA, nullptr);
 }
 
 TEST(DownloadEngineTest, SecondOpenOnlyPutsTheLibraryOnline) {
@@ -91,10 +87,10 @@ TEST(DownloadEngineTest, SecondOpenOnlyPutsTheLibraryOnline) {
     RecordingEngineDialog dialog;
     DownloadEngine engine(dialog, Timings::Instant(), &LibraryCounter::Bind);
     ASSERT_TRUE(engine.OpenInternetSession());
-    InternetHandle first = engine.internetSession.load();
+    InternetHandle first = engine.InternetSession();
     ASSERT_NE(first, nullptr);
     ASSERT_TRUE(engine.OpenInternetSession());
-    EXPECT_EQ(engine.internetSession.load(), first);
+    EXPECT_EQ(engine.InternetSession(), first);
     EXPECT_EQ(LibraryCounter::opens.load(), 1);
     EXPECT_EQ(LibraryCounter::connectedStateSets.load(), 2);
 }
@@ -106,7 +102,7 @@ TEST(DownloadEngineTest, DestroyingTheEngineClosesItsOpenSession) {
     {
         DownloadEngine engine(dialog, Timings::Instant(), &LibraryCounter::Bind);
         ASSERT_TRUE(engine.OpenInternetSession());
-        session = engine.internetSession.load();
+        session = engine.InternetSession();
     }
     EXPECT_EQ(LibraryCounter::closes.load(), 1);
     EXPECT_EQ(LibraryCounter::lastClosed.load(), session);
@@ -117,7 +113,7 @@ TEST(DownloadEngineTest, DestroyingTheEngineClosesItsOpenSession) {
         DownloadEngine engine(dialog, Timings::Instant(), &LibraryCounter::Bind);
         ASSERT_TRUE(engine.OpenInternetSession());
         engine.CloseInternetSession();
-        EXPECT_EQ(engine.internetSession.load(), nullptr);
+        EXPECT_EQ(engine.InternetSession(), nullptr);
     }
     EXPECT_EQ(LibraryCounter::closes.load(), 1);
 }
@@ -125,10 +121,10 @@ TEST(DownloadEngineTest, DestroyingTheEngineClosesItsOpenSession) {
 TEST(DownloadEngineTest, MissingLibraryFailsToOpenWithoutCallingAnything) {
     RecordingEngineDialog dialog;
     DownloadEngine engine(dialog, Timings::Instant(), [](WinInetApi&) {});
-    EXPECT_FALSE(engine.internetApi.module.IsLoaded());
+    EXPECT_FALSE(engine.InternetApi().module.IsLoaded());
     EXPECT_FALSE(engine.OpenInternetSession());
-    ASSERT_EQ(engine.errorList.size(), 1u);
-    EXPECT_EQ(engine.errorList[0].rfind("Error connecting to Internet.\n\n", 0), 0u);
+    ASSERT_EQ(engine.ErrorList().size(), 1u);
+    EXPECT_EQ(engine.ErrorList()[0].rfind("Error connecting to Internet.\n\n", 0), 0u);
     EXPECT_EQ(engine.QueryRemoteSize("http://127.0.0.1:9/x"), -1);
 }
 
@@ -140,10 +136,10 @@ TEST(DownloadEngineTest, RefusedSessionRecordsTheLibrarysErrorText) {
     });
     EXPECT_FALSE(engine.OpenInternetSession());
     EXPECT_FALSE(engine.OpenInternetSession());
-    ASSERT_EQ(engine.errorList.size(), 2u);
-    EXPECT_EQ(engine.errorList[0],
+    ASSERT_EQ(engine.ErrorList().size(), 2u);
+    EXPECT_EQ(engine.ErrorList()[0],
               "Error connecting to Internet.\n\n" +
-                  FormatInternetError(engine.internetApi, inet::kErrorInternetCannotConnect));
+                  FormatInternetError(engine.InternetApi(), inet::kErrorInternetCannotConnect));
     EXPECT_TRUE(dialog.MessageBoxes().empty());
 }
 
@@ -152,7 +148,7 @@ TEST(DownloadEngineTest, MessagesGoToTheNotifyWindowOnceSet) {
     RecordingEngineDialog window;
     DownloadEngine engine(owner, Timings::Instant());
     engine.PostToNotifyWindow(WM_DOWNLOAD_PROGRESS, 10, 0);
-    engine.notifyWindow = &window;
+    engine.SetNotifyWindow(&window);
     engine.PostToNotifyWindow(WM_DOWNLOAD_FINISHED, 1, ResultStopped);
     EXPECT_TRUE(owner.Posted().empty());
     auto posted = window.Posted();
@@ -161,26 +157,5 @@ TEST(DownloadEngineTest, MessagesGoToTheNotifyWindowOnceSet) {
     EXPECT_EQ(posted[0].wParam, 1u);
     EXPECT_EQ(posted[0].lParam, 2);
 }
-
-TEST(ManualResetEventTest, StaysSetForEveryWaiterUntilReset) {
-    ManualResetEvent event;
-    EXPECT_FALSE(event.IsSet());
-    EXPECT_FALSE(event.WaitFor(std::chrono::milliseconds(0)));
-    std::atomic<int> woken{0};
-    std::thread waiters[3];
-    for (auto& waiter : waiters) {
-        waiter = std::thread([&] {
-            if (event.WaitFor(std::chrono::seconds(20))) ++woken;
-        });
-    }
-    event.Set();
-    for (auto& waiter : waiters) waiter.join();
-    EXPECT_EQ(woken.load(), 3);
-    EXPECT_TRUE(event.IsSet());
-    EXPECT_TRUE(event.WaitFor(std::chrono::milliseconds(0)));
-    event.Reset();
-    EXPECT_FALSE(event.IsSet());
-}
-
 }  // namespace
 }  // namespace zel

@@ -33,14 +33,16 @@ class ManifestFetchTest : public ::testing::Test {
 
     // Fills the record with values that a failed fetch must leave alone.
     void FillRecord() {
-        engine.manifest.setupUrl = "http://old.example/old.exe";
-        engine.manifest.saveFileName = "old.exe";
-        engine.manifest.setupHash = "OLD";
+        SetupManifest edited = engine.Manifest();
+        edited.setupUrl = "http://old.example/old.exe";
+        edited.saveFileName = "old.exe";
+        edited.setupHash = "OLD";
+        ASSERT_TRUE(engine.SetManifest(edited));
     }
     void ExpectRecordUntouched() {
-        EXPECT_EQ(engine.manifest.setupUrl, "http://old.example/old.exe");
-        EXPECT_EQ(engine.manifest.saveFileName, "old.exe");
-        EXPECT_EQ(engine.manifest.setupHash, "OLD");
+        EXPECT_EQ(engine.Manifest().setupUrl, "http://old.example/old.exe");
+        EXPECT_EQ(engine.Manifest().saveFileName, "old.exe");
+        EXPECT_EQ(engine.Manifest().setupHash, "OLD");
     }
 
     FixtureServer server;
@@ -51,10 +53,10 @@ class ManifestFetchTest : public ::testing::Test {
 TEST_F(ManifestFetchTest, FetchesByHeadThenGetAndFillsTheRecord) {
     server.Serve("/zelv3.xml", ManifestNaming("http://cdn.example/files/CorvantaSetup.exe"));
     ASSERT_TRUE(engine.FetchManifest(server.Url("/zelv3.xml")));
-    EXPECT_EQ(engine.manifest.setupUrl, "http://cdn.example/files/CorvantaSetup.exe");
-    EXPECT_EQ(engine.manifest.saveFileName, "CorvantaSetup.exe");
-    EXPECT_EQ(engine.manifest.setupHash, "0123456789ABCDEF0123456789ABCDEF01234567");
-    EXPECT_EQ(engine.manifest.sizeText, "1000");
+    EXPECT_EQ(engine.Manifest().setupUrl, "http://cdn.example/files/CorvantaSetup.exe");
+    EXPECT_EQ(engine.Manifest().saveFileName, "CorvantaSetup.exe");
+    EXPECT_EQ(engine.Manifest().setupHash, "0123456789ABCDEF0123456789ABCDEF01234567");
+    EXPECT_EQ(engine.Manifest().sizeText, "1000");
     auto statuses = dialog.StatusTexts();
     ASSERT_EQ(statuses.size(), 1u);
     EXPECT_EQ(statuses[0], "Collecting ZEL v3 Setup Info");
@@ -106,7 +108,7 @@ TEST_F(ManifestFetchTest, ManifestsAbove1MiBAreRefusedBeforeTheDownload) {
     limit.resize(1024 * 1024, ' ');
     server.Serve("/limit.xml", limit);
     EXPECT_TRUE(engine.FetchManifest(server.Url("/limit.xml")));
-    EXPECT_EQ(engine.manifest.setupUrl, "http://h/limit.exe");
+    EXPECT_EQ(engine.Manifest().setupUrl, "http://h/limit.exe");
 }
 
 TEST_F(ManifestFetchTest, ManifestWithoutUsableUrlIsAFailure) {
@@ -117,7 +119,7 @@ TEST_F(ManifestFetchTest, ManifestWithoutUsableUrlIsAFailure) {
     server.Serve("/text.xml", "http://h/a.exe");
     for (const char* path : {"/empty.xml", "/noturl.xml", "/broken.xml", "/text.xml"}) {
         EXPECT_FALSE(engine.FetchManifest(server.Url(path))) << path;
-        EXPECT_EQ(engine.manifest.setupUrl, "") << path;
+        EXPECT_EQ(engine.Manifest().setupUrl, "") << path;
     }
 }
 
@@ -132,11 +134,18 @@ TEST_F(ManifestFetchTest, UnsafeFileNamesMakeTheManifestUnusable) {
         ManifestNaming("http://h/dir/"),
         ManifestNaming("http://h/get?file=a.exe"),
         ManifestNaming("http://h/..%5Cevil.exe", "<save_file_name>..</save_file_name>"),
+        // The resume file's own name, in any case, with what Windows trims
+        // off, or as Windows shortens it, would make package and resume file
+        // one file.
+        ManifestNaming("http://h/zelv3chunks.txt"),
+        ManifestNaming("http://h/a.exe", "<save_file_name>ZelV3Chunks.TXT</save_file_name>"),
+        ManifestNaming("http://h/a.exe", "<save_file_name>zelv3chunks.txt. .</save_file_name>"),
+        ManifestNaming("http://h/a.exe", "<save_file_name>zelv3c~1.txt</save_file_name>"),
     };
     for (const std::string& text : cases) {
         server.Serve("/zelv3.xml", text);
         EXPECT_FALSE(engine.FetchManifest(server.Url("/zelv3.xml"))) << text;
-        EXPECT_EQ(engine.manifest.saveFileName, "") << text;
+        EXPECT_EQ(engine.Manifest().saveFileName, "") << text;
     }
 }
 
@@ -173,22 +182,25 @@ class EnsureInternetSessionTest : public ::testing::Test {
 TEST_F(EnsureInternetSessionTest, OnlineOpensTheSession) {
     Connectivity::Reset(true);
     EXPECT_TRUE(engine.EnsureInternetSession(window));
-    EXPECT_NE(engine.internetSession.load(), nullptr);
-    EXPECT_EQ(engine.notifyWindow.load(), &window);
+    EXPECT_NE(engine.InternetSession(), nullptr);
+    EXPECT_EQ(engine.NotifyWindow(), &window);
     EXPECT_TRUE(dialog.ConnectionPrompts().empty());
 }
 
 TEST_F(EnsureInternetSessionTest, UnboundConnectivityCountsAsOnline) {
-    engine.internetApi.InternetGetConnectedState = nullptr;
-    EXPECT_TRUE(engine.EnsureInternetSession(window));
-    EXPECT_NE(engine.internetSession.load(), nullptr);
+    DownloadEngine unbound(dialog, Timings::Instant(), [](WinInetApi& api) {
+        BindWinInet(api);
+        api.InternetGetConnectedState = nullptr;
+    });
+    EXPECT_TRUE(unbound.EnsureInternetSession(window));
+    EXPECT_NE(unbound.InternetSession(), nullptr);
 }
 
 TEST_F(EnsureInternetSessionTest, BackAtTheSecondLookIsTrueWithoutASession) {
     Connectivity::Reset(false);
     Connectivity::backAfterChecks = 2;
     EXPECT_TRUE(engine.EnsureInternetSession(window));
-    EXPECT_EQ(engine.internetSession.load(), nullptr);
+    EXPECT_EQ(engine.InternetSession(), nullptr);
     EXPECT_TRUE(dialog.ConnectionPrompts().empty());
     EXPECT_TRUE(dialog.StatusTexts().empty());
 }
@@ -204,9 +216,9 @@ TEST_F(EnsureInternetSessionTest, OfflineAsksAndWaitsUntilTheConnectionIsBack) {
                   "Internet Error. Click \"Yes\" to retry or click \"No\" to cancel."});
     EXPECT_TRUE(dialog.MessageBoxes().empty());
     // The session opens on the controller's next pass, not here.
-    EXPECT_EQ(engine.internetSession.load(), nullptr);
+    EXPECT_EQ(engine.InternetSession(), nullptr);
     EXPECT_TRUE(engine.EnsureInternetSession(window));
-    EXPECT_NE(engine.internetSession.load(), nullptr);
+    EXPECT_NE(engine.InternetSession(), nullptr);
 }
 
 TEST_F(EnsureInternetSessionTest, OfflineAndTheUserDeclinesGivesUp) {
@@ -217,7 +229,7 @@ TEST_F(EnsureInternetSessionTest, OfflineAndTheUserDeclinesGivesUp) {
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, "Download failed due to Internet Error!");
     EXPECT_EQ(boxes[0].flags, kMbOk);
-    EXPECT_EQ(engine.internetSession.load(), nullptr);
+    EXPECT_EQ(engine.InternetSession(), nullptr);
 }
 
 }  // namespace

@@ -65,17 +65,6 @@ TEST(ResumeStateWriterTest, GlobalSectionNeedsAnExistingFile) {
     EXPECT_FALSE(AppendSegmentStateTo(scratch.File("no-such-folder/x.txt"), 0, 0, 1));
 }
 
-TEST(ParseProfileIntTest, ReadsLikeAtoi) {
-    EXPECT_EQ(ParseProfileInt("42"), 42);
-    EXPECT_EQ(ParseProfileInt("  -12abc"), -12);
-    EXPECT_EQ(ParseProfileInt("+7"), 7);
-    EXPECT_EQ(ParseProfileInt("abc"), 0);
-    EXPECT_EQ(ParseProfileInt(""), 0);
-    EXPECT_EQ(ParseProfileInt("- 5"), 0);
-    EXPECT_EQ(ParseProfileInt("99999999999"), std::numeric_limits<std::int32_t>::max());
-    EXPECT_EQ(ParseProfileInt("-99999999999"), std::numeric_limits<std::int32_t>::min());
-}
-
 TEST(ResumeStateReaderTest, IgnoresNamesInTheWrongCaseOrWithoutTheSpace) {
     TempFolder scratch;
     scratch.Write("s.txt",

@@ -1,11 +1,12 @@
 // The workers against real HTTP servers on 127.0.0.1, writing real files.
-// The dialog deletes the segment records the very moment the finished message
-// is posted, so every run here also proves that no worker touches its record
-// afterwards (AddressSanitizer and ThreadSanitizer watch).
+// The dialog tries to delete the segment records the very moment the
+// finished message is posted, so every run here also proves that the engine
+// keeps them while a worker runs (AddressSanitizer and ThreadSanitizer watch).
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <functional>
@@ -16,7 +17,9 @@
 #include "engine/download_engine.h"
 #include "engine/file_digest.h"
 #include "engine/resume_state.h"
+#include "support/fake_connection.h"
 #include "support/fixture_server.h"
+#include "support/internet_cache.h"
 #include "support/recording_engine_dialog.h"
 #include "support/scripted_http_server.h"
 #include "support/temp_folder.h"
@@ -42,20 +45,15 @@ bool WaitUntil(const std::function<bool()>& condition) {
     return true;
 }
 
-// The connectivity entry of a machine that has gone offline.
-WinBool ZEL_WINAPI ReportOffline(Dword* flags, Dword) {
-    *flags = 0;
-    return 0;
-}
-
-// Deletes the records while the last worker is still inside its finished
-// hook: earlier than the real dialog ever could.
+// Tries to delete the records while the last worker is still inside its
+// finished hook, earlier than any dialog could: the engine must refuse.
 class ClearingDialog : public test::RecordingEngineDialog {
   public:
     DownloadEngine* engine = nullptr;
+    std::atomic<int> cleared{0};
     void PostDialogMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) override {
         RecordingEngineDialog::PostDialogMessage(message, wParam, lParam);
-        if (message == WM_DOWNLOAD_FINISHED && engine) engine->ClearSegments();
+        if (message == WM_DOWNLOAD_FINISHED && engine && engine->ClearSegments()) ++cleared;
     }
 };
 
@@ -122,11 +120,14 @@ class FinishLog {
 
 class SegmentedDownloadTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        engine = std::make_unique<DownloadEngine>(dialog, Timings::Instant());
+    void SetUp() override { MakeEngine(Timings::Instant()); }
+
+    void MakeEngine(const Timings& timings) {
+        dialog.engine = nullptr;
+        engine = std::make_unique<DownloadEngine>(dialog, timings, connection.Binder());
         dialog.engine = engine.get();
-        engine->installFolder = scratch.folder();
-        engine->notifyWindow = &dialog;
+        engine->SetInstallFolder(scratch.folder());
+        engine->SetNotifyWindow(&dialog);
         ASSERT_TRUE(engine->OpenInternetSession());
     }
 
@@ -140,15 +141,14 @@ class SegmentedDownloadTest : public ::testing::Test {
     // A fresh download of body from url in count segments, as the controller
     // prepares it.
     void PrepareFresh(const std::string& url, const std::string& body, unsigned count) {
-        auto size = static_cast<std::int32_t>(body.size());
-        engine->manifest.setupUrl = url;
-        engine->manifest.totalSize = size;
-        engine->manifest.setupHash = DigestOf(body);
-        engine->manifest.saveFileName = kPackageName;
-        ASSERT_TRUE(engine->CreateTargetFile(PackagePath(), size));
-        std::uint8_t index = 0;
-        for (const SegmentRange& range : SplitIntoSegments(size, count))
-            engine->AddSegment(index++, range.start, range.length);
+        SetupManifest edited = engine->Manifest();
+        edited.setupUrl = url;
+        edited.setupHash = DigestOf(body);
+        edited.saveFileName = kPackageName;
+        edited.threadCount = static_cast<std::uint8_t>(count);
+        ASSERT_TRUE(engine->SetManifest(edited));
+        ASSERT_TRUE(engine->PrepareFreshDownload(static_cast<std::int32_t>(body.size())));
+        ASSERT_EQ(engine->SegmentCount(), count);
     }
     void ServeAndPrepare(const std::string& body, unsigned count,
                          const FixtureServer::Faults& faults = FixtureServer::Faults()) {
@@ -165,7 +165,8 @@ class SegmentedDownloadTest : public ::testing::Test {
     // Waits for the run's finished message and for its workers to leave.
     void WaitForFinished(size_t runs = 1) {
         ASSERT_TRUE(WaitUntil([&] { return Posted(WM_DOWNLOAD_FINISHED).size() >= runs; }));
-        ASSERT_TRUE(WaitUntil([&] { return engine->runningWorkers.load() == 0; }));
+        ASSERT_TRUE(WaitUntil([&] { return engine->RunningWorkers() == 0; }));
+        EXPECT_EQ(dialog.cleared.load(), 0) << "records deleted under a running worker";
     }
     std::vector<std::string> RangesAsked() const {
         std::vector<std::string> ranges;
@@ -177,16 +178,17 @@ class SegmentedDownloadTest : public ::testing::Test {
     // Runs before every write of segment 0, on its worker; false fails that
     // write instead of making it.
     void BeforeEachWrite(std::function<bool(std::int32_t offset, std::int32_t count)> before) {
-        auto write = engine->segments[0]->writeAt;
-        engine->segments[0]->writeAt = [before, write](std::uint8_t i, std::int32_t offset,
-                                                       const char* buffer, std::int32_t count,
-                                                       std::int32_t* written) {
+        auto write = engine->Segment(0).writeAt;
+        engine->Segment(0).writeAt = [before, write](std::uint8_t i, std::int32_t offset,
+                                                     const char* buffer, std::int32_t count,
+                                                     std::int32_t* written) {
             return before(offset, count) && write(i, offset, buffer, count, written);
         };
     }
 
     static constexpr const char* kStateFileName = DownloadEngine::kStateFileName;
 
+    test::FakeConnection connection;
     TempFolder scratch;
     FixtureServer server;
     ClearingDialog dialog;
@@ -207,7 +209,7 @@ TEST_F(SegmentedDownloadTest, SplitRangesAreAskedForAndLandAtTheirOffsets) {
     EXPECT_EQ(finished[0].lParam, ResultComplete);
     EXPECT_FALSE(scratch.Exists(kStateFileName));
     EXPECT_TRUE(engine->VerifyDownloadedFile());
-    EXPECT_FALSE(engine->targetFile.IsOpen());
+    EXPECT_FALSE(engine->IsTargetFileOpen());
 }
 
 TEST_F(SegmentedDownloadTest, ProgressTotalsRiseStrictlyUpToThePackageSize) {
@@ -219,7 +221,7 @@ TEST_F(SegmentedDownloadTest, ProgressTotalsRiseStrictlyUpToThePackageSize) {
     for (size_t i = 1; i < progress.size(); ++i)
         EXPECT_LT(progress[i - 1].wParam, progress[i].wParam);
     EXPECT_EQ(progress.back().wParam, 300000u);
-    EXPECT_EQ(engine->totalWritten.load(), 300000);
+    EXPECT_EQ(engine->TotalWritten(), 300000);
 }
 
 TEST_F(SegmentedDownloadTest, PauseWhileBothWorkersReadSavesBothRangesAndOneGlobalSection) {
@@ -227,9 +229,9 @@ TEST_F(SegmentedDownloadTest, PauseWhileBothWorkersReadSavesBothRangesAndOneGlob
     ServeAndPrepare(body, 2);
     WriteGate gate(*engine);
     FinishLog finishes;
-    for (auto& record : engine->segments) {
-        gate.Hold(*record);
-        finishes.Watch(*record);
+    for (std::size_t i = 0; i < engine->SegmentCount(); ++i) {
+        gate.Hold(engine->Segment(i));
+        finishes.Watch(engine->Segment(i));
     }
     ASSERT_TRUE(engine->StartWorkers(false));
     ASSERT_TRUE(WaitUntil([&] { return gate.Writers() == 2; }));
@@ -247,9 +249,9 @@ TEST_F(SegmentedDownloadTest, PauseWhileBothWorkersReadSavesBothRangesAndOneGlob
         expected += FormatSegmentState(index, starts[index] + done, 200000 - done);
     }
     std::int32_t total = gate.WrittenBy(0) + gate.WrittenBy(1);
-    expected += FormatGlobalState(total, engine->manifest.setupHash);
+    expected += FormatGlobalState(total, engine->Manifest().setupHash);
     EXPECT_EQ(StateFile(), expected);
-    EXPECT_EQ(engine->totalWritten.load(), total);
+    EXPECT_EQ(engine->TotalWritten(), total);
 }
 
 TEST_F(SegmentedDownloadTest, PauseAfterSegmentZeroCompletedSavesOnlySegmentOne) {
@@ -257,8 +259,8 @@ TEST_F(SegmentedDownloadTest, PauseAfterSegmentZeroCompletedSavesOnlySegmentOne)
     ServeAndPrepare(body, 2);
     WriteGate gate(*engine);
     FinishLog finishes;
-    gate.Hold(*engine->segments[1]);
-    finishes.Watch(*engine->segments[0]);
+    gate.Hold(engine->Segment(1));
+    finishes.Watch(engine->Segment(0));
     ASSERT_TRUE(engine->StartWorkers(false));
     ASSERT_TRUE(WaitUntil([&] { return finishes.Order().size() == 1 && gate.Writers() == 1; }));
     ASSERT_TRUE(engine->RequestStop());
@@ -266,7 +268,7 @@ TEST_F(SegmentedDownloadTest, PauseAfterSegmentZeroCompletedSavesOnlySegmentOne)
 
     std::int32_t done = gate.WrittenBy(1);
     EXPECT_EQ(StateFile(), FormatSegmentState(1, 200000 + done, 200000 - done) +
-                               FormatGlobalState(200000 + done, engine->manifest.setupHash));
+                               FormatGlobalState(200000 + done, engine->Manifest().setupHash));
     EXPECT_EQ(scratch.Read(kPackageName).substr(0, 200000), body.substr(0, 200000));
     EXPECT_EQ(Posted(WM_DOWNLOAD_FINISHED).at(0).lParam, ResultStopped);
 }
@@ -275,7 +277,7 @@ TEST_F(SegmentedDownloadTest, ResumeFetchesOnlyTheMissingRangesAndEndsVerified) 
     std::string body = PseudoRandomBytes(400000);
     ServeAndPrepare(body, 2);
     WriteGate gate(*engine);
-    for (auto& record : engine->segments) gate.Hold(*record);
+    for (std::size_t i = 0; i < engine->SegmentCount(); ++i) gate.Hold(engine->Segment(i));
     ASSERT_TRUE(engine->StartWorkers(false));
     ASSERT_TRUE(WaitUntil([&] { return gate.Writers() == 2; }));
     engine->RequestStop();
@@ -286,11 +288,15 @@ TEST_F(SegmentedDownloadTest, ResumeFetchesOnlyTheMissingRangesAndEndsVerified) 
     // The controller's next pass, in its order.
     server.ClearRequests();
     ASSERT_TRUE(engine->OpenInternetSession());
-    engine->manifest.threadCount = 9;
+    {
+        SetupManifest edited = engine->Manifest();
+        edited.threadCount = 9;
+        ASSERT_TRUE(engine->SetManifest(edited));
+    }
     ASSERT_TRUE(engine->LoadResumeState());
-    EXPECT_EQ(engine->manifest.threadCount, 2);
-    EXPECT_EQ(engine->manifest.savedSetupHash, engine->manifest.setupHash);
-    EXPECT_EQ(engine->totalWritten.load(), done0 + done1);
+    EXPECT_EQ(engine->Manifest().threadCount, 2);
+    EXPECT_EQ(engine->Manifest().savedSetupHash, engine->Manifest().setupHash);
+    EXPECT_EQ(engine->TotalWritten(), done0 + done1);
     EXPECT_EQ(Posted(WM_DOWNLOAD_PROGRESS).back().wParam,
               static_cast<std::uintptr_t>(done0 + done1));
     size_t restoredAt = Posted(WM_DOWNLOAD_PROGRESS).size();
@@ -320,7 +326,7 @@ TEST_F(SegmentedDownloadTest, ResumedWorkerEndingBeforeTheDeleteKeepsItsSection)
     missing.status = 404;
     ServeAndPrepare(PseudoRandomBytes(1000), 1, missing);
     engine->ClearSegments();
-    engine->internetApi.InternetGetConnectedState = &ReportOffline;
+    connection.SetOnline(false);
     scratch.Write(kStateFileName, FormatSegmentState(0, 100, 900) + FormatGlobalState(100, "HASH"));
     ASSERT_TRUE(engine->LoadResumeState());
     ASSERT_TRUE(engine->OpenTargetFile(PackagePath()));
@@ -328,8 +334,8 @@ TEST_F(SegmentedDownloadTest, ResumedWorkerEndingBeforeTheDeleteKeepsItsSection)
     WaitForFinished();
     engine->DeleteResumeState();
 
-    EXPECT_EQ(StateFile(),
-              FormatSegmentState(0, 100, 900) + FormatGlobalState(100, engine->manifest.setupHash));
+    EXPECT_EQ(StateFile(), FormatSegmentState(0, 100, 900) +
+                               FormatGlobalState(100, engine->Manifest().setupHash));
     EXPECT_EQ(Posted(WM_DOWNLOAD_FINISHED).at(0).lParam, ResultFailed);
     EXPECT_EQ(Posted(WM_DOWNLOAD_FINISHED).at(0).wParam, 1u);
     engine->DeleteResumeState();  // a later delete (a restart) still deletes
@@ -392,7 +398,7 @@ TEST_F(SegmentedDownloadTest, DropWhileOfflineEndsTheWorkerAndSavesTheRest) {
     FixtureServer::Faults drop;
     drop.dropAfterBytes = 100000;
     ServeAndPrepare(PseudoRandomBytes(300000), 1, drop);
-    engine->internetApi.InternetGetConnectedState = &ReportOffline;
+    connection.SetOnline(false);
     ASSERT_TRUE(engine->StartWorkers(false));
     WaitForFinished();
 
@@ -401,9 +407,9 @@ TEST_F(SegmentedDownloadTest, DropWhileOfflineEndsTheWorkerAndSavesTheRest) {
     ASSERT_TRUE(finished[0].lParam == ResultTransportError || finished[0].lParam == ResultFailed);
     EXPECT_EQ(finished[0].wParam, finished[0].lParam == ResultFailed ? 1u : 0u);
     EXPECT_EQ(RangesAsked().size(), 1u);
-    std::int32_t done = engine->totalWritten.load();
+    std::int32_t done = engine->TotalWritten();
     EXPECT_EQ(StateFile(), FormatSegmentState(0, done, 300000 - done) +
-                               FormatGlobalState(done, engine->manifest.setupHash));
+                               FormatGlobalState(done, engine->Manifest().setupHash));
 }
 
 TEST_F(SegmentedDownloadTest, UnreachableServerWhileOfflineIsATransportError) {
@@ -411,7 +417,7 @@ TEST_F(SegmentedDownloadTest, UnreachableServerWhileOfflineIsATransportError) {
     test::TestSocket::ListenOnLoopback(port).Close();  // a port where nobody listens
     PrepareFresh("http://127.0.0.1:" + std::to_string(port) + "/setup.exe", PseudoRandomBytes(1000),
                  2);
-    engine->internetApi.InternetGetConnectedState = &ReportOffline;
+    connection.SetOnline(false);
     ASSERT_TRUE(engine->StartWorkers(false));
     WaitForFinished();
 
@@ -438,7 +444,7 @@ TEST_F(SegmentedDownloadTest, RecordWithoutUrlStopsWithItsWholeRangeSaved) {
     EXPECT_EQ(StateFile(),
               "[Thread 00]\r\nStartPos=0\r\nChunkLength=1000\r\n\r\n"
               "[Global]\r\nTotalDownloaded=0\r\nSetupHash=" +
-                  engine->manifest.setupHash + "\r\n\r\n");
+                  engine->Manifest().setupHash + "\r\n\r\n");
 }
 
 TEST_F(SegmentedDownloadTest, EmptySegmentsCompleteWithoutARequest) {
@@ -454,12 +460,12 @@ TEST_F(SegmentedDownloadTest, EmptySegmentsCompleteWithoutARequest) {
 TEST_F(SegmentedDownloadTest, WorkerThatCannotBeCreatedWindsTheRunUp) {
     ServeAndPrepare(PseudoRandomBytes(300000), 3);
     WriteGate gate(*engine);
-    gate.Hold(*engine->segments[0]);
+    gate.Hold(engine->Segment(0));
     int launches = 0;
-    engine->launchWorker = [&](std::function<void()> body, std::thread& thread) {
+    engine->SetWorkerLauncher([&](std::function<void()> body, std::thread& thread) {
         if (++launches == 2) return false;
-        return DownloadEngine::LaunchWorkerThread(std::move(body), thread);
-    };
+        return LaunchThread(std::move(body), thread);
+    });
     EXPECT_FALSE(engine->StartWorkers(false));
     WaitForFinished();
 
@@ -481,7 +487,7 @@ TEST_F(SegmentedDownloadTest, WorkerThatCannotBeCreatedWindsTheRunUp) {
 TEST_F(SegmentedDownloadTest, DestroyingTheEngineStopsAndJoinsRunningWorkers) {
     ServeAndPrepare(PseudoRandomBytes(400000), 2);
     WriteGate gate(*engine);
-    for (auto& record : engine->segments) gate.Hold(*record);
+    for (std::size_t i = 0; i < engine->SegmentCount(); ++i) gate.Hold(engine->Segment(i));
     ASSERT_TRUE(engine->StartWorkers(false));
     ASSERT_TRUE(WaitUntil([&] { return gate.Writers() == 2; }));
     dialog.engine = nullptr;
@@ -502,26 +508,26 @@ TEST_F(SegmentedDownloadTest, FailedWriteIsFetchedAgain) {
     WaitForFinished();
     EXPECT_EQ(RangesAsked().size(), 2u);
     EXPECT_EQ(scratch.Read(kPackageName), body);
-    EXPECT_EQ(engine->totalWritten.load(), 200000);
+    EXPECT_EQ(engine->TotalWritten(), 200000);
 }
 
 TEST_F(SegmentedDownloadTest, CreateTargetFileFillsWithZeros) {
     ASSERT_TRUE(engine->CreateTargetFile(PackagePath(), 0));
-    engine->targetFile.Close();
+    engine->CloseTargetFile();
     EXPECT_EQ(scratch.Read(kPackageName), "");
     ASSERT_TRUE(engine->CreateTargetFile(PackagePath(), 300000));
-    engine->targetFile.Close();
+    engine->CloseTargetFile();
     EXPECT_EQ(scratch.Read(kPackageName), std::string(300000, '\0'));
 }
 
 TEST_F(SegmentedDownloadTest, FailedPreallocationClosesItsFile) {
     EXPECT_FALSE(engine->CreateTargetFile(PackagePath(), -1));
-    EXPECT_FALSE(engine->targetFile.IsOpen());
+    EXPECT_FALSE(engine->IsTargetFileOpen());
     // Windows refuses to delete a file that a handle without delete sharing
     // holds open: the controller's fresh start deletes the package first.
     EXPECT_TRUE(TargetFile::Delete(PackagePath()));
     EXPECT_FALSE(engine->CreateTargetFile(scratch.File("missing/setup.exe"), 10));
-    EXPECT_FALSE(engine->targetFile.IsOpen());
+    EXPECT_FALSE(engine->IsTargetFileOpen());
     EXPECT_FALSE(engine->OpenTargetFile(scratch.File("other.exe")));
 }
 
@@ -538,7 +544,7 @@ TEST_F(SegmentedDownloadTest, AnswerForAnotherRangeOrPackageIsNeverWritten) {
         test::ScriptedHttpServer::Answer("206 Partial Content", "", body),
         test::ScriptedHttpServer::Answer("200 OK", "", body + "more"),
     };
-    engine->internetApi.InternetGetConnectedState = &ReportOffline;
+    connection.SetOnline(false);
     for (const std::string& answer : answers) {
         test::ScriptedHttpServer scripted([&](const std::string&) { return answer; });
         dialog.engine = engine.get();
@@ -547,7 +553,7 @@ TEST_F(SegmentedDownloadTest, AnswerForAnotherRangeOrPackageIsNeverWritten) {
         size_t runs = Posted(WM_DOWNLOAD_FINISHED).size();
         engine->StartWorkers(false);
         WaitForFinished(runs + 1);
-        EXPECT_EQ(Posted(WM_DOWNLOAD_FINISHED).back().lParam, ResultFailed);
+        EXPECT_EQ(Posted(WM_DOWNLOAD_FINISHED).back().lParam, ResultFailed) << answer.substr(0, 16);
         EXPECT_EQ(scratch.Read(kPackageName), std::string(1000, '\0'));
         EXPECT_TRUE(Posted(WM_DOWNLOAD_PROGRESS).empty());
         engine->DeleteResumeState();
@@ -570,6 +576,38 @@ TEST_F(SegmentedDownloadTest, ShortPartialAnswerIsWrittenAndTheRestAskedFor) {
     EXPECT_EQ(scratch.Read(kPackageName), body);
 }
 
+// A line that sends 16 KiB, then falls silent a little longer than the
+// receive time-out: each read takes what has arrived, so every attempt keeps
+// its burst and the next one asks only for the rest.
+TEST_F(SegmentedDownloadTest, LineFallingSilentLongerThanTheTimeOutStillMakesProgress) {
+    Timings timings = Timings::Instant();
+    timings.requestTimeoutMs = 400;
+    MakeEngine(timings);
+    std::string body = PseudoRandomBytes(4 * 16384);
+    FixtureServer::Faults bursts;
+    bursts.burstBytes = 16384;
+    bursts.burstGapMs = 700;
+    ServeAndPrepare(body, 1, bursts);
+    ASSERT_TRUE(engine->StartWorkers(false));
+    WaitForFinished();
+
+    EXPECT_TRUE(scratch.Read(kPackageName) == body) << "the package file holds the package";
+    auto ranges = RangesAsked();
+    for (size_t i = 1; i < ranges.size(); ++i)
+        EXPECT_GT(std::stoi(ranges[i].substr(6)), std::stoi(ranges[i - 1].substr(6))) << i;
+}
+
+// Range answers never go to the system's internet cache: no second copy of
+// the package outside the install folder, and no stale answer from it.
+TEST_F(SegmentedDownloadTest, RangeAnswersStayOutOfTheSystemsCache) {
+    std::string body = PseudoRandomBytes(100000);
+    ServeAndPrepare(body, 2);
+    ASSERT_TRUE(engine->StartWorkers(false));
+    WaitForFinished();
+    EXPECT_TRUE(scratch.Read(kPackageName) == body) << "the package file holds the package";
+    EXPECT_FALSE(test::CachedBySystem(server.Url(kPackageUrlPath)));
+}
+
 }  // namespace zel
 
 namespace zel {
@@ -581,13 +619,17 @@ TEST_F(SegmentedDownloadTest, SegmentsFromNginxMakeTheVerifiedPackage) {
     const char* size = std::getenv("ZEL_NGINX_PACKAGE_SIZE");
     const char* digest = std::getenv("ZEL_NGINX_PACKAGE_SHA1");
     if (!port || !size || !digest) GTEST_SKIP() << "no nginx fixture (scripts/test starts it)";
-    engine->manifest.setupUrl = std::string("http://127.0.0.1:") + port + "/setup.bin";
-    engine->manifest.totalSize = std::atoi(size);
-    engine->manifest.setupHash = digest;
-    engine->manifest.saveFileName = kPackageName;
-    ASSERT_TRUE(engine->CreateTargetFile(PackagePath(), engine->manifest.totalSize));
+    {
+        SetupManifest edited = engine->Manifest();
+        edited.setupUrl = std::string("http://127.0.0.1:") + port + "/setup.bin";
+        edited.totalSize = std::atoi(size);
+        edited.setupHash = digest;
+        edited.saveFileName = kPackageName;
+        ASSERT_TRUE(engine->SetManifest(edited));
+    }
+    ASSERT_TRUE(engine->CreateTargetFile(PackagePath(), engine->Manifest().totalSize));
     std::uint8_t index = 0;
-    for (const SegmentRange& range : SplitIntoSegments(engine->manifest.totalSize, 3))
+    for (const SegmentRange& range : SplitIntoSegments(engine->Manifest().totalSize, 3))
         engine->AddSegment(index++, range.start, range.length);
     ASSERT_TRUE(engine->StartWorkers(false));
     WaitForFinished();

@@ -300,10 +300,21 @@ TEST(SessionControllerTest, ReportOfOneFailedWorkerAndACompleteLastOneIsNeverLau
     bench.ServePackage(100000);
     SessionController& controller = bench.MakeController();
     std::string damaged = bench.Package();
-    damaged[5000] ^= 0x55;
+    damaged[50000] ^= 0x55;
     ASSERT_TRUE(WriteWholeFile(bench.PackageFile(), damaged));
-    controller.Engine().manifest.saveFileName = "setup.exe";
-    controller.Engine().lastWorkerBytes = 32768;  // the last worker wrote a piece
+    // A run whose last worker wrote one piece, the package's first.
+    DownloadEngine& engine = controller.Engine();
+    SetupManifest manifest;
+    manifest.setupUrl = bench.server.Url(SessionBench::kPackagePath);
+    manifest.saveFileName = "setup.exe";
+    manifest.totalSize = 100000;
+    ASSERT_TRUE(engine.SetManifest(manifest));
+    ASSERT_TRUE(engine.OpenTargetFile(bench.PackageFile()));
+    ASSERT_TRUE(engine.OpenInternetSession());
+    ASSERT_TRUE(engine.AddSegment(0, 0, 32768));
+    ASSERT_TRUE(engine.StartWorkers(true));
+    ASSERT_TRUE(bench.dialog.PumpUntil([&] { return engine.RunningWorkers() == 0; }));
+    ASSERT_EQ(engine.LastWorkerBytes(), 32768);
 
     controller.OnDownloadFinished(1, kReportComplete);
     EXPECT_TRUE(bench.dialog.Launches().empty());
@@ -311,7 +322,7 @@ TEST(SessionControllerTest, ReportOfOneFailedWorkerAndACompleteLastOneIsNeverLau
     ASSERT_TRUE(bench.dialog.PumpUntilEnded());
     EXPECT_EQ(bench.dialog.Launches(), std::vector<std::string>{bench.PackageFile()});
     EXPECT_TRUE(bench.ReadPackageFile() == bench.Package()) << "the package file holds the package";
-    EXPECT_EQ(bench.BytesAskedFor(), 100000);
+    EXPECT_EQ(bench.BytesAskedFor(), 32768 + 100000);
 }
 
 }  // namespace

@@ -1,10 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <functional>
+
 #include "engine/resume_state.h"
 #include "session/session_texts.h"
 #include "support/sequence_match.h"
 #include "support/session_bench.h"
 #include "sys/install_folder.h"
+#include "sys/manual_reset_event.h"
+#include "sys/worker_threads.h"
 
 namespace zel {
 namespace {
@@ -16,19 +22,56 @@ using test::SessionBench;
 // 16 pieces of 32 KiB at 25 ms each: long enough to act mid-download.
 constexpr std::int32_t kPackageSize = 16 * 32768;
 
+// Starts threads as the system does, except the one of a chosen number
+// (counting from 1), which waits before it runs until the test releases it.
+class HeldLaunch {
+  public:
+    explicit HeldLaunch(int held) : held_(held) {}
+    ~HeldLaunch() { release.Set(); }
+
+    ThreadLauncher Launcher() {
+        return [this](std::function<void()> body, std::thread& thread) {
+            if (++launches_ != held_) return LaunchThread(std::move(body), thread);
+            return LaunchThread(
+                [this, body = std::move(body)] {
+                    reached.Set();
+                    release.WaitFor(std::chrono::minutes(1));
+                    body();
+                },
+                thread);
+        };
+    }
+
+    ManualResetEvent reached;  // the held thread is waiting
+    ManualResetEvent release;
+
+  private:
+    const int held_;
+    std::atomic<int> launches_{0};
+};
+
 class UserCommandsTest : public ::testing::Test {
   protected:
+    // Until both workers have asked for their ranges and one has written.
     void StartAndWaitForProgress() {
         bench.ServePackage(kPackageSize);
         bench.Start();
-        ASSERT_TRUE(bench.dialog.PumpUntil(
-            [&] { return bench.dialog.Status().rfind("Total Progress Percentage:: ", 0) == 0; }));
+        ASSERT_TRUE(bench.dialog.PumpUntil([&] {
+            return bench.PackageGets().size() >= 2 &&
+                   bench.dialog.Status().rfind("Total Progress Percentage:: ", 0) == 0;
+        }));
     }
 
     void PauseAndWaitUntilPaused() {
         bench.controller->OnPauseResume();
         ASSERT_TRUE(
             bench.dialog.PumpUntil([&] { return bench.dialog.Status() == texts::kPausedStatus; }));
+    }
+
+    void RestartAndWaitUntilRestarted() {
+        bench.controller->OnRestart();
+        ASSERT_TRUE(bench.dialog.PumpUntil(
+            [&] { return bench.dialog.Status() == texts::kRestartedStatus; }));
     }
 
     std::int32_t SavedBytes() const {
@@ -112,7 +155,7 @@ TEST_F(UserCommandsTest, CancelAnsweredNoChangesNothing) {
     bench.controller->OnCancelDownload();
 
     EXPECT_EQ(bench.dialog.ButtonState(kCancelButtonId).text, "Cancel");
-    EXPECT_NE(bench.controller->Engine().userCommand, CommandCancel);
+    EXPECT_NE(bench.controller->Engine().LastUserCommand(), CommandCancel);
     for (std::size_t i = eventsBefore; i < bench.dialog.ButtonEvents().size(); ++i) {
         EXPECT_EQ(bench.dialog.ButtonEvents()[i], "1002 on") << "only the workers' enabling";
     }
@@ -171,6 +214,102 @@ TEST_F(UserCommandsTest, PauseWhileAStopIsUnderWaySaysAlreadyPaused) {
     ASSERT_TRUE(bench.dialog.SawBox("Already paused"));
     EXPECT_EQ(bench.dialog.Boxes().back().flags, kMbOk);
     EXPECT_TRUE(bench.controller->IsPaused()) << "the next press resumes";
+}
+
+// Quick command sequences: whatever the order, a pass never changes what
+// running workers use, and the download ends verified.
+
+// The first restart's pass is held before it starts its workers, so that the
+// second restart finds the stop still signalled and starts a pass at once;
+// that pass takes the first one's workers over.
+TEST_F(UserCommandsTest, RestartTwiceBeforeTheWorkersStartEndsInOneVerifiedPackage) {
+    HeldLaunch secondPass(2);
+    bench.MakeController().SetThreadLauncher(secondPass.Launcher());
+    StartAndWaitForProgress();
+    RestartAndWaitUntilRestarted();
+    ASSERT_TRUE(secondPass.reached.WaitFor(std::chrono::seconds(20)));
+    bench.controller->OnRestart();
+    secondPass.release.Set();
+
+    ASSERT_TRUE(bench.dialog.PumpUntilEnded());
+    EXPECT_EQ(bench.dialog.Ended(), DialogEnd::Close);
+    EXPECT_TRUE(bench.PackageDeliveredAndLaunchedOnce());
+    EXPECT_FALSE(bench.dialog.SawStatus(texts::kPausedStatus)) << "no stale stop report";
+}
+
+// The resumed pass starts its first worker, then its start of the second
+// is held until a stop comes: the pause lands inside the start stagger.
+TEST_F(UserCommandsTest, PauseResumePauseInsideTheStartStaggerThenResumeEndsVerified) {
+    StartAndWaitForProgress();
+    PauseAndWaitUntilPaused();
+    DownloadEngine& engine = bench.controller->Engine();
+    ManualResetEvent staggering;
+    std::atomic<int> starts{0};
+    engine.SetWorkerLauncher([&](std::function<void()> body, std::thread& thread) {
+        if (++starts == 2) {
+            staggering.Set();
+            while (!engine.IsStopRequested())
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return LaunchThread(std::move(body), thread);
+    });
+    bench.controller->OnPauseResume();
+    ASSERT_TRUE(bench.dialog.PumpUntil([&] { return staggering.IsSet(); }));
+    bench.controller->OnPauseResume();
+    ASSERT_TRUE(bench.dialog.PumpUntil([&] {
+        return engine.RunningWorkers() == 0 &&
+               bench.dialog.ButtonState(kPauseButtonId).text == texts::kResume &&
+               bench.dialog.ButtonState(kPauseButtonId).enabled;
+    }));
+    EXPECT_TRUE(bench.controller->IsPaused());
+
+    bench.controller->OnPauseResume();
+    ASSERT_TRUE(bench.dialog.PumpUntilEnded());
+    EXPECT_TRUE(bench.PackageDeliveredAndLaunchedOnce());
+}
+
+// The restart's pass is held before it starts: Cancel finds no worker
+// running and ends the dialog at once; the pass then ends with the
+// controller without fetching anything.
+TEST_F(UserCommandsTest, CancelDuringARestartEndsAtOnceAndFetchesNothingMore) {
+    HeldLaunch restartPass(2);
+    bench.MakeController().SetThreadLauncher(restartPass.Launcher());
+    StartAndWaitForProgress();
+    RestartAndWaitUntilRestarted();
+    ASSERT_TRUE(restartPass.reached.WaitFor(std::chrono::seconds(20)));
+    const std::size_t requestsBefore = bench.server.Requests().size();
+    bench.dialog.Answer(texts::kCancelQuestion, kIdYes);
+    bench.controller->OnCancelDownload();
+    EXPECT_EQ(bench.dialog.Ended(), DialogEnd::Cancel);
+
+    restartPass.release.Set();
+    bench.controller.reset();
+    EXPECT_EQ(bench.BytesAskedFor(requestsBefore), 0);
+    EXPECT_TRUE(bench.dialog.Launches().empty());
+}
+
+// No thread for the resumed session: the user is told, and the dialog stays
+// paused with its buttons usable, so that Resume can try again.
+TEST_F(UserCommandsTest, SessionThreadThatCannotBeMadeLeavesTheDialogPausedAndUsable) {
+    std::atomic<bool> refuse{false};
+    bench.MakeController().SetThreadLauncher([&](std::function<void()> body, std::thread& thread) {
+        return !refuse && LaunchThread(std::move(body), thread);
+    });
+    StartAndWaitForProgress();
+    PauseAndWaitUntilPaused();
+    refuse = true;
+    bench.controller->OnPauseResume();
+
+    EXPECT_EQ(bench.dialog.Status(), texts::kCannotStart);
+    EXPECT_TRUE(bench.controller->IsPaused());
+    for (int id : {kPauseButtonId, kRestartButtonId, kCancelButtonId})
+        EXPECT_TRUE(bench.dialog.ButtonState(id).enabled) << id;
+    EXPECT_EQ(bench.dialog.ButtonState(kPauseButtonId).text, texts::kResume);
+
+    refuse = false;
+    bench.controller->OnPauseResume();
+    ASSERT_TRUE(bench.dialog.PumpUntilEnded());
+    EXPECT_TRUE(bench.PackageDeliveredAndLaunchedOnce());
 }
 
 }  // namespace

@@ -220,11 +220,14 @@ bool FixtureServer::Answer(const TestSocket& connection, const Request& request)
     if (faults.cutBodyAt >= 0) toSend = std::min(toSend, faults.cutBodyAt);
     if (faults.dropAfterBytes >= 0) toSend = std::min(toSend, faults.dropAfterBytes);
     const char* data = body.data() + first;
+    const std::size_t pieceSize = faults.burstBytes ? faults.burstBytes : kSendPiece;
     while (toSend > 0 && !stopping_) {
-        std::size_t piece = static_cast<std::size_t>(std::min<long long>(toSend, kSendPiece));
+        std::size_t piece = static_cast<std::size_t>(
+            std::min<long long>(toSend, static_cast<long long>(pieceSize)));
         if (!connection.SendAll(data, piece)) return false;
         data += piece;
         toSend -= static_cast<long long>(piece);
+        if (toSend > 0 && faults.burstGapMs && !Pause(faults.burstGapMs)) return false;
     }
     if (faults.dropAfterBytes >= 0) connection.ResetOnClose();
     return keepAlive;

@@ -41,6 +41,8 @@ struct ServeFaults {
     long long dropAfterBytes = -1;  // send this many body bytes, then reset the connection
     bool ignoreRange = false;       // answer a ranged GET with 200 and the whole body
     unsigned delayMs = 0;           // wait this long before answering
+    std::size_t burstBytes = 0;     // send the body in bursts of this many bytes...
+    unsigned burstGapMs = 0;        // ...falling silent this long between them
     std::string redirectTo;         // answer 302 with this Location
 };
 

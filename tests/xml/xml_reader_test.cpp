@@ -87,9 +87,13 @@ TEST(XmlReaderTest, WhiteSpaceBetweenOpenAndNodeMarkIsAnInvalidNodeNotALoop) {
     ExpectRejected("<\t!DOCTYPE r><r/>", "Invalid node");
 }
 
-TEST(XmlReaderTest, QuotedEndTagNameNeverClosesAnElement) {
-    ExpectRejected("<a></'a'>", "End tag does not correspond to a");
+// A quoted token spans the text between its quotes, so the end-tag rule
+// compares that text with the name like any other.
+TEST(XmlReaderTest, QuotedEndTagNameClosesItsElementLikeAnUnquotedOne) {
+    EXPECT_EQ(Describe("<r><a>x</\"a\"><b>y</'b' ></r>"), "r(a=x,b=y)");
+    ExpectRejected("<a></'b'>", "End tag does not correspond to a");
     ExpectRejected("<a></\"\">", "End tag does not correspond to a");
+    ExpectRejected("<a></\"a>", "End tag does not correspond to a");
 }
 
 TEST(XmlReaderTest, NestingIsBoundedByTheDepthLimit) {

@@ -1,4 +1,4 @@
-#include "engine/manual_reset_event.h"
+#include "sys/manual_reset_event.h"
 
 namespace zel {
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace zel {
@@ -18,15 +19,15 @@ class TargetFile {
         OpenAlways,    // keep what is there, create when missing
     };
 
-    TargetFile() = default;
-    ~TargetFile() { Close(); }
+    TargetFile();
+    ~TargetFile();
     TargetFile(const TargetFile&) = delete;
     TargetFile& operator=(const TargetFile&) = delete;
 
     // Opens for writing; other programs may read while it is open. Closes the
     // file held before, so a handle is never leaked or shadowed.
     bool Open(const std::string& path, OpenMode mode);
-    bool IsOpen() const { return handle_ != kInvalid; }
+    bool IsOpen() const { return handle_ != nullptr; }
     void Close();
 
     // Writes count bytes at offset; true only when every byte was written.
@@ -41,8 +42,8 @@ class TargetFile {
     static bool Delete(const std::string& path);
 
   private:
-    static constexpr std::intptr_t kInvalid = -1;
-    std::intptr_t handle_ = kInvalid;  // HANDLE on Windows, descriptor elsewhere
+    struct Handle;  // the system's owner of the open file
+    std::unique_ptr<Handle> handle_;
 };
 
 }  // namespace zel

@@ -1,14 +1,15 @@
 #include <windows.h>
 
-#include "engine/target_file.h"
+#include "sys/target_file.h"
+#include "sys/win32_handles.h"
 
 namespace zel {
 
-namespace {
+struct TargetFile::Handle {
+    ScopedFileHandle file;
+};
 
-HANDLE AsHandle(std::intptr_t value) {
-    return reinterpret_cast<HANDLE>(value);
-}
+namespace {
 
 bool WriteAll(HANDLE file, const void* data, std::int32_t count) {
     DWORD written = 0;
@@ -18,34 +19,36 @@ bool WriteAll(HANDLE file, const void* data, std::int32_t count) {
 
 }  // namespace
 
+TargetFile::TargetFile() = default;
+
+TargetFile::~TargetFile() = default;
+
 bool TargetFile::Open(const std::string& path, OpenMode mode) {
     Close();
     DWORD disposition = CREATE_ALWAYS;
     if (mode == OpenMode::OpenExisting) disposition = OPEN_EXISTING;
     if (mode == OpenMode::OpenAlways) disposition = OPEN_ALWAYS;
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, disposition,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    handle_ = reinterpret_cast<std::intptr_t>(file);
+    ScopedFileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                      disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
+    handle_.reset(new Handle{std::move(file)});
     return true;
 }
 
 void TargetFile::Close() {
-    if (!IsOpen()) return;
-    CloseHandle(AsHandle(handle_));
-    handle_ = kInvalid;
+    handle_.reset();
 }
 
 bool TargetFile::WriteAt(std::int32_t offset, const void* data, std::int32_t count) {
     if (!IsOpen() || offset < 0 || count < 0) return false;
-    HANDLE file = AsHandle(handle_);
+    HANDLE file = handle_->file.Get();
     if (SetFilePointer(file, offset, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER) return false;
     return WriteAll(file, data, count);
 }
 
 bool TargetFile::Append(const void* data, std::int32_t count) {
     if (!IsOpen() || count < 0) return false;
-    HANDLE file = AsHandle(handle_);
+    HANDLE file = handle_->file.Get();
     if (SetFilePointer(file, 0, nullptr, FILE_END) == INVALID_SET_FILE_POINTER) return false;
     return WriteAll(file, data, count);
 }

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "engine/profile_reader.h"
+#include "sys/profile_reader.h"
 
 namespace zel {
 

@@ -6,7 +6,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "engine/profile_reader.h"
+#include "sys/profile_reader.h"
 #include "sys/text.h"
 
 namespace zel {

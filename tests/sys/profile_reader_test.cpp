@@ -1,7 +1,7 @@
 // The same cases run against the platform's profile functions (Windows build)
 // and our own reader (native build): both must read the files the engine
 // writes alike.
-#include "engine/profile_reader.h"
+#include "sys/profile_reader.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "engine/target_file.h"
+#include "sys/target_file.h"
 
 #include <gtest/gtest.h>
 

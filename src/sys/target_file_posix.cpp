@@ -3,9 +3,18 @@
 
 #include <cerrno>
 
-#include "engine/target_file.h"
+#include "sys/target_file.h"
 
 namespace zel {
+
+// The open descriptor, closed when its owner goes.
+struct TargetFile::Handle {
+    explicit Handle(int descriptor) : fd(descriptor) {}
+    ~Handle() { ::close(fd); }
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    const int fd;
+};
 
 namespace {
 
@@ -24,6 +33,10 @@ bool WriteFully(int fd, const char* data, std::int32_t count, off_t offset, bool
 
 }  // namespace
 
+TargetFile::TargetFile() = default;
+
+TargetFile::~TargetFile() = default;
+
 bool TargetFile::Open(const std::string& path, OpenMode mode) {
     Close();
     int flags = O_WRONLY | O_CLOEXEC;
@@ -31,25 +44,22 @@ bool TargetFile::Open(const std::string& path, OpenMode mode) {
     if (mode == OpenMode::OpenAlways) flags |= O_CREAT;
     int fd = ::open(path.c_str(), flags, 0644);
     if (fd < 0) return false;
-    handle_ = fd;
+    handle_ = std::make_unique<Handle>(fd);
     return true;
 }
 
 void TargetFile::Close() {
-    if (!IsOpen()) return;
-    ::close(static_cast<int>(handle_));
-    handle_ = kInvalid;
+    handle_.reset();
 }
 
 bool TargetFile::WriteAt(std::int32_t offset, const void* data, std::int32_t count) {
     if (!IsOpen() || offset < 0 || count < 0) return false;
-    return WriteFully(static_cast<int>(handle_), static_cast<const char*>(data), count, offset,
-                      true);
+    return WriteFully(handle_->fd, static_cast<const char*>(data), count, offset, true);
 }
 
 bool TargetFile::Append(const void* data, std::int32_t count) {
     if (!IsOpen() || count < 0) return false;
-    int fd = static_cast<int>(handle_);
+    const int fd = handle_->fd;
     if (::lseek(fd, 0, SEEK_END) < 0) return false;
     return WriteFully(fd, static_cast<const char*>(data), count, 0, false);
 }

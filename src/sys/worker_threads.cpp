@@ -1,0 +1,33 @@
+#include "sys/worker_threads.h"
+
+#include <system_error>
+#include <utility>
+
+namespace zel {
+
+bool LaunchThread(std::function<void()> body, std::thread& thread) {
+    try {
+        thread = std::thread(std::move(body));
+        return true;
+    } catch (const std::system_error&) {
+        return false;
+    }
+}
+
+bool WorkerThreads::Start(std::function<void()> body) {
+    // Room first: a started thread must never be dropped unjoined.
+    threads_.reserve(threads_.size() + 1);
+    std::thread thread;
+    if (!launcher_(std::move(body), thread)) return false;
+    threads_.push_back(std::move(thread));
+    return true;
+}
+
+void WorkerThreads::JoinAll() {
+    for (std::thread& thread : threads_) {
+        if (thread.joinable()) thread.join();
+    }
+    threads_.clear();
+}
+
+}  // namespace zel
