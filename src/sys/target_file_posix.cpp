@@ -83,9 +83,8 @@ bool TargetFile::MoveOver(const std::string& from, const std::string& to) {
     const std::string folder = slash == std::string::npos ? "." : to.substr(0, slash + 1);
     const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return false;
-    const bool synced = ::fsync(fd) == 0;
-    ::close(fd);
-    return synced;
+    const Handle opened(fd);
+    return ::fsync(opened.fd) == 0;
 }
 
 }  // namespace zel
