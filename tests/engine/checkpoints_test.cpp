@@ -123,7 +123,9 @@ class CheckpointsTest : public ::testing::Test {
     FixtureServer server;
     test::FakeConnection connection;
     EndWatchingDialog dialog;
-    ManualResetEvent release;  // outlives the engine: held workers wait on it
+    // Outlive the engine: held workers use them.
+    ManualResetEvent pieceRead;
+    ManualResetEvent release;
     std::unique_ptr<DownloadEngine> engine;
 };
 
@@ -164,11 +166,10 @@ TEST_F(CheckpointsTest, WorkerEndBringsACheckpointThatLeavesOutThePieceInFlight)
     MakeEngine(timings);
     const std::string body = PseudoRandomBytes(400000);
     ServeAndPrepare(body, 2);
-    ManualResetEvent pieceRead;
     auto write = engine->Segment(1).writeAt;
-    engine->Segment(1).writeAt = [&, write](std::uint8_t index, std::int32_t offset,
-                                            const char* buffer, std::int32_t count,
-                                            std::int32_t* written) {
+    engine->Segment(1).writeAt = [this, write](std::uint8_t index, std::int32_t offset,
+                                               const char* buffer, std::int32_t count,
+                                               std::int32_t* written) {
         pieceRead.Set();
         release.WaitFor(std::chrono::seconds(30));
         return write(index, offset, buffer, count, written);
