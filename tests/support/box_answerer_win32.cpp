@@ -2,6 +2,7 @@
 #include <chrono>
 
 #include "support/box_answerer.h"
+#include "support/top_level_windows.h"
 
 namespace zel::test {
 
@@ -57,28 +58,21 @@ bool BoxAnswerer::AwaitShowing(const std::string& text, DWORD timeoutMs) const {
 }
 
 std::vector<HWND> BoxAnswerer::FindBoxes() const {
-    struct Search {
-        const BoxAnswerer* self;
-        std::vector<HWND> found;
-    } search{this, {}};
-    EnumWindows(
-        [](HWND window, LPARAM param) -> BOOL {
-            auto& s = *reinterpret_cast<Search*>(param);
-            DWORD process = 0;
-            GetWindowThreadProcessId(window, &process);
-            char className[32] = {};
-            GetClassNameA(window, className, sizeof className);
-            // The main dialog has the same class and caption: a box is told
-            // apart by its text control.
-            if (process == s.self->processId_ && lstrcmpA(className, "#32770") == 0 &&
-                IsWindowVisible(window) && TextOf(window) == s.self->caption_ &&
-                GetDlgItem(window, kMessageTextId)) {
-                s.found.push_back(window);
-            }
-            return TRUE;
-        },
-        LPARAM(&search));
-    return search.found;
+    std::vector<HWND> boxes;
+    for (HWND window : TopLevelWindows()) {
+        DWORD process = 0;
+        GetWindowThreadProcessId(window, &process);
+        char className[32] = {};
+        GetClassNameA(window, className, sizeof className);
+        // The main dialog has the same class and caption: a box is told
+        // apart by its text control.
+        if (process == processId_ && lstrcmpA(className, "#32770") == 0 &&
+            IsWindowVisible(window) && TextOf(window) == caption_ &&
+            GetDlgItem(window, kMessageTextId)) {
+            boxes.push_back(window);
+        }
+    }
+    return boxes;
 }
 
 BoxAnswerer::Box BoxAnswerer::Describe(HWND window) const {

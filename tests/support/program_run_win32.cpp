@@ -4,6 +4,7 @@
 #include "session/session_texts.h"
 #include "support/box_answerer.h"
 #include "support/program_run.h"
+#include "support/top_level_windows.h"
 
 namespace zel::test {
 
@@ -58,31 +59,17 @@ std::string ProgramPath() {
 }
 
 HWND FindProgramDialog(DWORD processId) {
-    struct Search {
-        DWORD processId;
-        HWND found;
-    } search{processId, nullptr};
-    EnumWindows(
-        [](HWND window, LPARAM param) -> BOOL {
-            auto& s = *reinterpret_cast<Search*>(param);
-            DWORD process = 0;
-            GetWindowThreadProcessId(window, &process);
-            if (process != s.processId || !IsProgramDialog(window)) return TRUE;
-            s.found = window;
-            return FALSE;
-        },
-        LPARAM(&search));
-    return search.found;
+    for (HWND window : TopLevelWindows()) {
+        DWORD process = 0;
+        GetWindowThreadProcessId(window, &process);
+        if (process == processId && IsProgramDialog(window)) return window;
+    }
+    return nullptr;
 }
 
 int CountProgramDialogs() {
     int count = 0;
-    EnumWindows(
-        [](HWND window, LPARAM param) -> BOOL {
-            if (IsProgramDialog(window)) ++*reinterpret_cast<int*>(param);
-            return TRUE;
-        },
-        LPARAM(&count));
+    for (HWND window : TopLevelWindows()) count += IsProgramDialog(window) ? 1 : 0;
     return count;
 }
 
