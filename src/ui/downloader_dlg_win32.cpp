@@ -6,15 +6,16 @@
 #include <new>
 
 #include "res/resource.h"
+#include "sys/registry_markers.h"
 #include "sys/resource_strings.h"
 #include "ui/downloader_dlg.h"
+#include "ui/tray_animation.h"
 
 namespace zel {
 
 namespace {
 
-constexpr int kAppIconId = 128;
-constexpr int kTrayRestoreCommand = 32772;
+constexpr const char* kTrayBalloonText = "Corvanta installation is in progress...";
 
 // Places a control, in the dialog's client coordinates, repainting it.
 void Place(HWND control, int x, int y, int width, int height) {
@@ -28,10 +29,11 @@ std::unique_ptr<SessionController> MakeProgramSession(DialogPort& port) {
 }
 
 CDownloaderDlg::CDownloaderDlg(ProcessResources& resources, WindowPublisher publishWindow,
-                               const SessionFactory& makeSession)
+                               const SessionFactory& makeSession, NotifyShellCall shell)
     : resources_(resources),
       publishWindow_(std::move(publishWindow)),
-      appIcon_(LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(kAppIconId))),
+      trayIcon_(*this, std::move(shell)),
+      appIcon_(LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_APP_ICON))),
       port_([this](MSG& msg) { ProcessMessage(msg); }) {
     try {
         session_ = makeSession(port_);
@@ -151,6 +153,7 @@ INT_PTR CDownloaderDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
 // --- Initialisation and layout -------------------------------------------------------------
 
 BOOL CDownloaderDlg::OnInitDialog() {
+    WriteRegistryMarkers();
     HWND window = window_.Get();
     port_.Attach(window);
     progressBar_ = GetDlgItem(window, kProgressBarId);
@@ -209,6 +212,8 @@ void CDownloaderDlg::LayoutControls() {
     Place(GetDlgItem(window_.Get(), kPauseButtonId), width - 170, height - 30, 75, 21);
     Place(GetDlgItem(window_.Get(), kCancelButtonId), width - 85, height - 30, 75, 21);
     port_.SetStatusLine("");
+    trayIcon_.Install(LoadResourceString(IDS_APP_TITLE), window_.Get(), IDI_APP_ICON, IDR_TRAY_MENU,
+                      0, false);
 }
 
 void CDownloaderDlg::ReportNoSession() {
@@ -220,7 +225,7 @@ void CDownloaderDlg::ReportNoSession() {
 // --- Commands ------------------------------------------------------------------------------
 
 void CDownloaderDlg::OnCommand(int id) {
-    if (id == kTrayRestoreCommand) {
+    if (id == ID_TRAY_RESTORE) {
         OnTrayRestore();
         return;
     }
@@ -265,13 +270,22 @@ bool CDownloaderDlg::OnSysCommand(WPARAM command) {
 // --- The notification area and the second copy ------------------------------------------
 
 void CDownloaderDlg::HideToTray() {
+    HWND window = window_.Get();
     hiddenInTray_ = true;
-    ShowWindow(window_.Get(), SW_HIDE);
+    RECT from{}, to{};
+    // Without a place for the notification area there is nothing to slide to.
+    if (IsMinimizeAnimationOn() && GetWindowRect(window, &from) && GetTrayAreaRect(to))
+        DrawAnimatedRects(window, IDANI_CAPTION, &from, &to);
+    trayIcon_.HideOwnerWindow(window);
+    ShowWindow(window, SW_HIDE);
+    if (!trayIcon_.IsInTray()) trayIcon_.AddToTray();
+    trayIcon_.ShowBalloon(kTrayBalloonText);
 }
 
 void CDownloaderDlg::RestoreFromTray() {
     HWND window = window_.Get();
     hiddenInTray_ = false;
+    SlideOutOfTray(window, trayIcon_);
     BringWindowToTop(window);
     SetForegroundWindow(window);
     ShowWindow(window, SW_RESTORE);
