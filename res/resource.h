@@ -16,3 +16,8 @@
 
 // The main dialog.
 #define IDD_MAIN_DIALOG 102
+
+// The installation panel: its dialog, its page and the page's companion files.
+#define IDD_INSTALLATION_PANEL 139  // child dialog that holds the page
+#define IDR_INSTALLATION_PAGE 103   // RT_HTML
+#define RT_PAGE_FILE 2110           // stylesheets and pictures, found by name from the page
