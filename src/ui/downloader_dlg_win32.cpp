@@ -9,6 +9,7 @@
 #include "sys/registry_markers.h"
 #include "sys/resource_strings.h"
 #include "ui/downloader_dlg.h"
+#include "ui/key_filter.h"
 #include "ui/tray_animation.h"
 
 namespace zel {
@@ -83,6 +84,13 @@ void CDownloaderDlg::Destroy() {
 }
 
 bool CDownloaderDlg::PreTranslateMessage(MSG& msg) {
+    // Every message passes the key filter first: Escape must not cancel,
+    // Alt+F4 not close, F5 not reload the panel, and the keyboard does not
+    // move between the buttons.
+    std::uintptr_t key = msg.wParam;
+    const KeyFilterResult filtered = FilterDialogKey(msg.message, key);
+    msg.wParam = WPARAM(key);
+    if (filtered == KeyFilterResult::kNotHandled) return false;
     HWND window = window_.Get();
     return window && IsDialogMessageA(window, &msg);
 }

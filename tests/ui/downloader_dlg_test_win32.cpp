@@ -167,6 +167,42 @@ TEST(DownloaderDlgTest, MinimiseGoesToTheTaskBarNotTheNotificationArea) {
     EXPECT_FALSE(IsIconic(window));
 }
 
+// Keys as the dialog's loop takes them from the queue.
+void PostKey(HWND target, UINT message, WPARAM key, LPARAM flags = 1) {
+    PostMessageA(target, message, key, flags);
+}
+
+bool QueueIsEmpty() {
+    MSG msg;
+    return !PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);
+}
+
+TEST(DownloaderDlgTest, EscapeAltF4AndF5DoNothingAndTheKeyboardDoesNotMoveBetweenButtons) {
+    DialogBench bench(SessionBench::FastTimings());
+    ASSERT_TRUE(bench.CreateWithQuietSession());
+    // Were a key to reach Cancel, its question would be answered No here.
+    bench.boxes.Answer(texts::kCancelQuestion, IDNO);
+    bench.port->EnableButton(kPauseButtonId, true);
+    HWND cancel = bench.Control(kCancelButtonId);
+    SetFocus(cancel);
+    ASSERT_EQ(GetFocus(), cancel);
+
+    constexpr LPARAM kAltDown = 1 | (1 << 29);
+    PostKey(cancel, WM_KEYDOWN, VK_ESCAPE);
+    PostKey(cancel, WM_KEYDOWN, VK_RETURN);
+    PostKey(cancel, WM_KEYDOWN, VK_F5);
+    PostKey(cancel, WM_SYSKEYDOWN, VK_F4, kAltDown);
+    PostKey(cancel, WM_SYSKEYUP, VK_F4, kAltDown);
+    PostKey(cancel, WM_KEYDOWN, VK_TAB);
+    ASSERT_TRUE(bench.PumpUntil(QueueIsEmpty));
+
+    EXPECT_TRUE(bench.boxes.Answered().empty()) << "no key asked the cancel question";
+    EXPECT_FALSE(bench.dialog->HasEnded());
+    EXPECT_TRUE(IsWindowVisible(bench.Window())) << "Alt+F4 did not hide or close it";
+    EXPECT_FALSE(bench.dialog->IsHiddenInTray());
+    EXPECT_EQ(GetFocus(), cancel) << "Tab did not move to Pause";
+}
+
 TEST(DownloaderDlgTest, CancelQuestionIsModalToTheDialogAndNoKeepsItYesEndsIt) {
     DialogBench bench(SessionBench::FastTimings());
     ASSERT_TRUE(bench.CreateWithQuietSession());
