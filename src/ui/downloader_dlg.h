@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 
+#include "res/resource.h"
 #include "session/session_controller.h"
 #include "ui/app_notify_icon.h"
 #include "ui/dialog_window_port.h"
@@ -31,7 +32,7 @@ using WindowPublisher = std::function<void(HWND)>;
 
 class CDownloaderDlg : public NotifyIconOwner {
   public:
-    static constexpr int kTemplateId = 102;
+    static constexpr int kTemplateId = IDD_MAIN_DIALOG;
     static constexpr int kClientWidth = 641;
     static constexpr int kClientHeight = 519;
 

@@ -1,6 +1,5 @@
-
 #include <windows.h>
-// commctrl.h and shellapi.h need windows.h first: MinGW's copies do not include it.
+// commctrl.h needs windows.h first: MinGW's copy does not include it.
 #include <commctrl.h>
 
 #include <new>
@@ -189,8 +188,7 @@ void CDownloaderDlg::FitClientArea() {
     GetWindowRect(window, &frame);
     const int width = (frame.right - frame.left) - (client.right - client.left) + kClientWidth;
     const int height = (frame.bottom - frame.top) - (client.bottom - client.top) + kClientHeight;
-    // Centred on the work area, as the framework of old placed every dialog
-    // whose template leaves it at 0, 0.
+    // Centred on the work area: the template leaves it in the screen's corner.
     RECT work{};
     SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
     const int left = work.left + ((work.right - work.left) - width) / 2;

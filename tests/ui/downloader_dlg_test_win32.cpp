@@ -1,7 +1,7 @@
 // The real main dialog, created in the test's process and driven through its
 // own message filter, with a real session against a loopback server.
 #include <windows.h>
-// commctrl.h and shellapi.h need windows.h first: MinGW's copies do not include it.
+// commctrl.h needs windows.h first: MinGW's copy does not include it.
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
