@@ -99,6 +99,14 @@ struct Window {
     static Handle Empty() { return nullptr; }
     static void Free(Handle h) { DestroyWindow(h); }
 };
+// A running GDI+: the token GdiplusStartup hands out. Free is defined where
+// GDI+ is started (src/ui), the one place that includes <gdiplus.h> and links
+// gdiplus.
+struct GdiplusToken {
+    using Handle = ULONG_PTR;
+    static Handle Empty() { return 0; }
+    static void Free(Handle token);
+};
 
 }  // namespace handle_traits
 
@@ -114,6 +122,7 @@ using ScopedBitmap = ScopedHandle<handle_traits::GdiObject<HBITMAP>>;
 using ScopedMemoryDc = ScopedHandle<handle_traits::MemoryDc>;
 using ScopedModule = ScopedHandle<handle_traits::Module>;
 using ScopedWindow = ScopedHandle<handle_traits::Window>;
+using ScopedGdiplus = ScopedHandle<handle_traits::GdiplusToken>;
 
 // A COM interface pointer: releases its reference when it goes.
 template <typename Interface>

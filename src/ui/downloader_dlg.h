@@ -1,0 +1,91 @@
+// The program's one top-level window: the fixed-size dialog with the
+// presentation panel, the progress bar, the status line and the Pause/Resume
+// and Cancel buttons, and an icon in the notification area. It owns the
+// download session and is its Windows side. Windows only.
+//
+// It runs modally in a loop of its own rather than the system's: its key
+// filter must see every message before the dialog manager does.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <memory>
+
+#include "session/session_controller.h"
+#include "ui/dialog_window_port.h"
+#include "ui/process_resources.h"
+
+namespace zel {
+
+// Makes the session for the dialog's port; the program's reads the built-in
+// manifest address with the real pacing. A failure may throw std::bad_alloc
+// or give nothing: the dialog then says so and ends without a session.
+using SessionFactory = std::function<std::unique_ptr<SessionController>(DialogPort&)>;
+std::unique_ptr<SessionController> MakeProgramSession(DialogPort& port);
+
+// Where the dialog announces its window once it exists (the program's
+// shared main-window slot).
+using WindowPublisher = std::function<void(HWND)>;
+
+class CDownloaderDlg {
+  public:
+    static constexpr int kTemplateId = 102;
+    static constexpr int kClientWidth = 641;
+    static constexpr int kClientHeight = 519;
+
+    CDownloaderDlg(ProcessResources& resources, WindowPublisher publishWindow,
+                   const SessionFactory& makeSession = MakeProgramSession);
+    // Ends the session first (it stops its threads and workers), then the
+    // window and everything else the dialog owns.
+    ~CDownloaderDlg();
+    CDownloaderDlg(const CDownloaderDlg&) = delete;
+    CDownloaderDlg& operator=(const CDownloaderDlg&) = delete;
+
+    // Creates the window, runs it until the session or the user ends it and
+    // destroys it again: IDCANCEL after a cancel, IDOK otherwise, -1 when
+    // the window could not be made.
+    INT_PTR DoModal();
+
+    // --- The steps of DoModal, for those who run the loop themselves ----
+    bool Create();
+    // The key filter, then the dialog manager, then the window procedure.
+    void ProcessMessage(MSG& msg);
+    bool HasEnded() const { return port_.HasEnded(); }
+    void Destroy();
+
+    HWND Window() const { return window_.Get(); }
+    bool IsHiddenInTray() const { return hiddenInTray_; }
+
+    // Into the notification area and back (the icon's clicks, the close box).
+    void HideToTray();
+    void RestoreFromTray();
+
+  private:
+    static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    // A message handled with a result other than TRUE/FALSE.
+    INT_PTR Result(LRESULT result) const;
+
+    BOOL OnInitDialog();
+    void FitClientArea();
+    void LayoutControls();
+    void ReportNoSession();
+    bool PreTranslateMessage(MSG& msg);
+    void OnCommand(int id);
+    bool OnSysCommand(WPARAM command);
+    void OnTrayRestore();
+    LRESULT OnBringToFront();
+
+    ProcessResources& resources_;
+    const WindowPublisher publishWindow_;
+    HICON appIcon_ = nullptr;  // LoadIconA's icons belong to the system: never destroyed
+    ScopedWindow window_;
+    HWND progressBar_ = nullptr;
+    HWND statusText_ = nullptr;
+    bool hiddenInTray_ = false;
+    DialogWindowPort port_;
+    std::unique_ptr<SessionController> session_;  // null when it could not be made
+};
+
+}  // namespace zel
