@@ -1,3 +1,5 @@
+#include <windows.h>
+// commctrl.h and shellapi.h need windows.h first: MinGW's copies do not include it.
 #include <commctrl.h>
 #include <shellapi.h>
 

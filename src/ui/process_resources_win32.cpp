@@ -1,7 +1,9 @@
-// <gdiplus.h> needs the COM declarations that WIN32_LEAN_AND_MEAN leaves out
-// of <windows.h>.
-#include <gdiplus.h>
+#include <windows.h>
+// gdiplus.h needs the COM declarations that WIN32_LEAN_AND_MEAN leaves out
+// of windows.h.
 #include <objidl.h>
+// Only after those.
+#include <gdiplus.h>
 
 #include <cstring>
 
