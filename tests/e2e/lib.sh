@@ -177,11 +177,14 @@ e2e_await_file() {
     done
 }
 
-# Lines of the access log from line FROM+1 on.
-e2e_log_since() {
-    tail -n +"$(($1 + 1))" "$E2E_ACCESS_LOG" 2>/dev/null
+# The access log's lines of the requests that began at or after TIME (as
+# e2e_now gives it): a request is logged when it ends, so a request that a
+# pause cut short may be logged after later ones began.
+e2e_log_since() {  # TIME
+    [ -f "$E2E_ACCESS_LOG" ] || return 0
+    awk -v since="$1" '$1 - $7 >= since' "$E2E_ACCESS_LOG"
 }
 
-e2e_log_lines() {
-    [ -f "$E2E_ACCESS_LOG" ] && wc -l <"$E2E_ACCESS_LOG" || echo 0
+e2e_now() {
+    date +%s.%N
 }

@@ -148,4 +148,9 @@ StepResult Driver::PrintText(const Args& args) {
     return {true, ""};
 }
 
+// What a user would see now, for the report of a failed case.
+StepResult Driver::Describe(const Args&) {
+    return {true, Snapshot()};
+}
+
 }  // namespace zel::e2e

@@ -27,6 +27,7 @@ const std::vector<Driver::Step>& Driver::Steps() {
         {"expect-same-rect", "", &Driver::ExpectSameRect},
         {"print-rect", "", &Driver::PrintRect},
         {"print-text", "ID", &Driver::PrintText},
+        {"describe", "", &Driver::Describe},
         {"wait-progress", "PERCENT SECONDS", &Driver::WaitProgress},
         {"wait-progress-rise", "PERCENT SECONDS", &Driver::WaitProgressRise},
         {"watch-progress", "SECONDS", &Driver::WatchProgress},

@@ -66,6 +66,7 @@ class Driver {
     StepResult ExpectSameRect(const Args& args);
     StepResult PrintRect(const Args& args);
     StepResult PrintText(const Args& args);
+    StepResult Describe(const Args& args);
 
     // The progress bar (progress_steps.cpp).
     StepResult WaitProgress(const Args& args);
