@@ -37,10 +37,6 @@ StepResult Driver::WaitIconic(const Args& args) {
     return AwaitDialog(args[0], [](HWND dialog) { return IsIconic(dialog) != FALSE; });
 }
 
-StepResult Driver::WaitRestored(const Args& args) {
-    return WaitShown(args);
-}
-
 StepResult Driver::WaitForeground(const Args& args) {
     StepResult result = AwaitDialog(args[0], [](HWND dialog) {
         return IsShownNormally(dialog) && GetForegroundWindow() == dialog;

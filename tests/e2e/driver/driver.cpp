@@ -15,7 +15,6 @@ const std::vector<Driver::Step>& Driver::Steps() {
         {"wait-shown", "SECONDS", &Driver::WaitShown},
         {"wait-hidden", "SECONDS", &Driver::WaitHidden},
         {"wait-iconic", "SECONDS", &Driver::WaitIconic},
-        {"wait-restored", "SECONDS", &Driver::WaitRestored},
         {"wait-foreground", "SECONDS", &Driver::WaitForeground},
         {"syscommand", "close|minimize|restore", &Driver::SysCommand},
         {"wait-text", "ID TEXT SECONDS", &Driver::WaitText},

@@ -54,7 +54,6 @@ class Driver {
     StepResult WaitShown(const Args& args);
     StepResult WaitHidden(const Args& args);
     StepResult WaitIconic(const Args& args);
-    StepResult WaitRestored(const Args& args);
     StepResult WaitForeground(const Args& args);
     StepResult SysCommand(const Args& args);
     StepResult WaitText(const Args& args);
