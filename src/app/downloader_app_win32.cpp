@@ -1,6 +1,5 @@
-
 #include <windows.h>
-// commctrl.h and shellapi.h need windows.h first: MinGW's copies do not include it.
+// commctrl.h needs windows.h first: MinGW's copy does not include it.
 #include <commctrl.h>
 
 #include "app/downloader_app.h"

@@ -12,7 +12,9 @@
 #include <functional>
 #include <memory>
 
+#include "res/resource.h"
 #include "session/session_controller.h"
+#include "ui/app_notify_icon.h"
 #include "ui/dialog_window_port.h"
 #include "ui/process_resources.h"
 
@@ -28,14 +30,16 @@ std::unique_ptr<SessionController> MakeProgramSession(DialogPort& port);
 // shared main-window slot).
 using WindowPublisher = std::function<void(HWND)>;
 
-class CDownloaderDlg {
+class CDownloaderDlg : public NotifyIconOwner {
   public:
-    static constexpr int kTemplateId = 102;
+    static constexpr int kTemplateId = IDD_MAIN_DIALOG;
     static constexpr int kClientWidth = 641;
     static constexpr int kClientHeight = 519;
 
+    // shell is the notification area's (tests watch the calls on their way).
     CDownloaderDlg(ProcessResources& resources, WindowPublisher publishWindow,
-                   const SessionFactory& makeSession = MakeProgramSession);
+                   const SessionFactory& makeSession = MakeProgramSession,
+                   NotifyShellCall shell = &CallShellNotifyIcon);
     // Ends the session first (it stops its threads and workers), then the
     // window and everything else the dialog owns.
     ~CDownloaderDlg();
@@ -55,11 +59,12 @@ class CDownloaderDlg {
     void Destroy();
 
     HWND Window() const { return window_.Get(); }
-    bool IsHiddenInTray() const { return hiddenInTray_; }
+    const CAppNotifyIcon& TrayIcon() const { return trayIcon_; }
 
     // Into the notification area and back (the icon's clicks, the close box).
-    void HideToTray();
-    void RestoreFromTray();
+    bool IsHiddenInTray() const override { return hiddenInTray_; }
+    void HideToTray() override;
+    void RestoreFromTray() override;
 
   private:
     static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -79,6 +84,7 @@ class CDownloaderDlg {
 
     ProcessResources& resources_;
     const WindowPublisher publishWindow_;
+    CAppNotifyIcon trayIcon_;
     HICON appIcon_ = nullptr;  // LoadIconA's icons belong to the system: never destroyed
     ScopedWindow window_;
     HWND progressBar_ = nullptr;

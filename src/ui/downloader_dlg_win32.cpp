@@ -1,20 +1,21 @@
-
 #include <windows.h>
-// commctrl.h and shellapi.h need windows.h first: MinGW's copies do not include it.
+// commctrl.h needs windows.h first: MinGW's copy does not include it.
 #include <commctrl.h>
 
 #include <new>
 
 #include "res/resource.h"
+#include "sys/registry_markers.h"
 #include "sys/resource_strings.h"
 #include "ui/downloader_dlg.h"
+#include "ui/key_filter.h"
+#include "ui/tray_animation.h"
 
 namespace zel {
 
 namespace {
 
-constexpr int kAppIconId = 128;
-constexpr int kTrayRestoreCommand = 32772;
+constexpr const char* kTrayBalloonText = "Corvanta installation is in progress...";
 
 // Places a control, in the dialog's client coordinates, repainting it.
 void Place(HWND control, int x, int y, int width, int height) {
@@ -28,10 +29,11 @@ std::unique_ptr<SessionController> MakeProgramSession(DialogPort& port) {
 }
 
 CDownloaderDlg::CDownloaderDlg(ProcessResources& resources, WindowPublisher publishWindow,
-                               const SessionFactory& makeSession)
+                               const SessionFactory& makeSession, NotifyShellCall shell)
     : resources_(resources),
       publishWindow_(std::move(publishWindow)),
-      appIcon_(LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(kAppIconId))),
+      trayIcon_(*this, std::move(shell)),
+      appIcon_(LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_APP_ICON))),
       port_([this](MSG& msg) { ProcessMessage(msg); }) {
     try {
         session_ = makeSession(port_);
@@ -81,6 +83,13 @@ void CDownloaderDlg::Destroy() {
 }
 
 bool CDownloaderDlg::PreTranslateMessage(MSG& msg) {
+    // Every message passes the key filter first: Escape must not cancel,
+    // Alt+F4 not close, F5 not reload the panel, and the keyboard does not
+    // move between the buttons.
+    std::uintptr_t key = msg.wParam;
+    const KeyFilterResult filtered = FilterDialogKey(msg.message, key);
+    msg.wParam = WPARAM(key);
+    if (filtered == KeyFilterResult::kNotHandled) return false;
     HWND window = window_.Get();
     return window && IsDialogMessageA(window, &msg);
 }
@@ -151,6 +160,7 @@ INT_PTR CDownloaderDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
 // --- Initialisation and layout -------------------------------------------------------------
 
 BOOL CDownloaderDlg::OnInitDialog() {
+    WriteRegistryMarkers();
     HWND window = window_.Get();
     port_.Attach(window);
     progressBar_ = GetDlgItem(window, kProgressBarId);
@@ -178,8 +188,7 @@ void CDownloaderDlg::FitClientArea() {
     GetWindowRect(window, &frame);
     const int width = (frame.right - frame.left) - (client.right - client.left) + kClientWidth;
     const int height = (frame.bottom - frame.top) - (client.bottom - client.top) + kClientHeight;
-    // Centred on the work area, as the framework of old placed every dialog
-    // whose template leaves it at 0, 0.
+    // Centred on the work area: the template leaves it in the screen's corner.
     RECT work{};
     SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
     const int left = work.left + ((work.right - work.left) - width) / 2;
@@ -209,6 +218,8 @@ void CDownloaderDlg::LayoutControls() {
     Place(GetDlgItem(window_.Get(), kPauseButtonId), width - 170, height - 30, 75, 21);
     Place(GetDlgItem(window_.Get(), kCancelButtonId), width - 85, height - 30, 75, 21);
     port_.SetStatusLine("");
+    trayIcon_.Install(LoadResourceString(IDS_APP_TITLE), window_.Get(), IDI_APP_ICON, IDR_TRAY_MENU,
+                      0, false);
 }
 
 void CDownloaderDlg::ReportNoSession() {
@@ -220,7 +231,7 @@ void CDownloaderDlg::ReportNoSession() {
 // --- Commands ------------------------------------------------------------------------------
 
 void CDownloaderDlg::OnCommand(int id) {
-    if (id == kTrayRestoreCommand) {
+    if (id == ID_TRAY_RESTORE) {
         OnTrayRestore();
         return;
     }
@@ -265,13 +276,22 @@ bool CDownloaderDlg::OnSysCommand(WPARAM command) {
 // --- The notification area and the second copy ------------------------------------------
 
 void CDownloaderDlg::HideToTray() {
+    HWND window = window_.Get();
     hiddenInTray_ = true;
-    ShowWindow(window_.Get(), SW_HIDE);
+    RECT from{}, to{};
+    // Without a place for the notification area there is nothing to slide to.
+    if (IsMinimizeAnimationOn() && GetWindowRect(window, &from) && GetTrayAreaRect(to))
+        DrawAnimatedRects(window, IDANI_CAPTION, &from, &to);
+    trayIcon_.HideOwnerWindow(window);
+    ShowWindow(window, SW_HIDE);
+    if (!trayIcon_.IsInTray()) trayIcon_.AddToTray();
+    trayIcon_.ShowBalloon(kTrayBalloonText);
 }
 
 void CDownloaderDlg::RestoreFromTray() {
     HWND window = window_.Get();
     hiddenInTray_ = false;
+    SlideOutOfTray(window, trayIcon_);
     BringWindowToTop(window);
     SetForegroundWindow(window);
     ShowWindow(window, SW_RESTORE);

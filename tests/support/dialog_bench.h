@@ -11,7 +11,9 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <vector>
 
 #include "engine/timings.h"
 #include "support/box_answerer.h"
@@ -51,6 +53,15 @@ class DialogBench {
     // Clicks a button as the mouse would, through the dialog's queue.
     void Click(int controlId);
 
+    // The notification area's calls the dialog made, as the real shell
+    // received them: (message, record, accepted).
+    struct ShellCall {
+        DWORD message;
+        NOTIFYICONDATAA record;
+        bool accepted;
+    };
+    std::vector<ShellCall> ShellCalls() const;
+
     HWND Window() const { return dialog ? dialog->Window() : nullptr; }
     HWND Control(int id) const { return GetDlgItem(Window(), id); }
     std::string Text(int id) const;
@@ -74,6 +85,8 @@ class DialogBench {
 
   private:
     Timings timings_;
+    mutable std::mutex shellMutex_;
+    std::vector<ShellCall> shellCalls_;
 };
 
 }  // namespace zel::test

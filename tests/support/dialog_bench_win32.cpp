@@ -51,7 +51,13 @@ void DialogBench::Make(const SessionFactory& makeSession) {
         return made;
     };
     dialog = std::make_unique<CDownloaderDlg>(
-        resources, [this](HWND window) { published = window; }, factory);
+        resources, [this](HWND window) { published = window; }, factory,
+        [this](DWORD message, const NOTIFYICONDATAA& record) {
+            const bool accepted = CallShellNotifyIcon(message, record);
+            std::lock_guard<std::mutex> lock(shellMutex_);
+            shellCalls_.push_back({message, record, accepted});
+            return accepted;
+        });
 }
 
 bool DialogBench::Create(const SessionFactory& makeSession) {
@@ -82,6 +88,11 @@ bool DialogBench::PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) 
         }
     }
     return true;
+}
+
+std::vector<DialogBench::ShellCall> DialogBench::ShellCalls() const {
+    std::lock_guard<std::mutex> lock(shellMutex_);
+    return shellCalls_;
 }
 
 void DialogBench::Click(int controlId) {

@@ -1,7 +1,7 @@
 // The real main dialog, created in the test's process and driven through its
 // own message filter, with a real session against a loopback server.
 #include <windows.h>
-// commctrl.h and shellapi.h need windows.h first: MinGW's copies do not include it.
+// commctrl.h needs windows.h first: MinGW's copy does not include it.
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
@@ -78,24 +78,86 @@ TEST(DownloaderDlgTest, ClientAreaAndControlsHaveTheirPixelPlaces) {
     ReleaseDC(bench.Window(), dc);
 }
 
-TEST(DownloaderDlgTest, CloseBoxHidesTheWindowWhichRestoreBringsBackAndMinimiseStaysOnTheTaskBar) {
+TEST(DownloaderDlgTest, IconIsInTheNotificationAreaFromTheStartWithTheProgramsTip) {
+    DialogBench bench(SessionBench::FastTimings());
+    ASSERT_TRUE(bench.CreateWithQuietSession());
+
+    const auto calls = bench.ShellCalls();
+    ASSERT_FALSE(calls.empty());
+    EXPECT_EQ(calls.back().message, DWORD(NIM_ADD));
+    EXPECT_TRUE(calls.back().accepted) << "Wine's notification area on Xvfb took it";
+    EXPECT_STREQ(calls.back().record.szTip, "Corvanta 3");
+    EXPECT_NE(calls.back().record.hIcon, nullptr) << "icon 128";
+    EXPECT_TRUE(bench.dialog->TrayIcon().IsInTray());
+    EXPECT_EQ(HICON(SendMessageA(bench.Window(), WM_GETICON, ICON_BIG, 0)),
+              LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_APP_ICON)));
+}
+
+TEST(DownloaderDlgTest, InitialisationWritesTheRegistryMarkers) {
+    constexpr const char* kKey = "Software\\Quorvane\\ZEL3";
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, kKey);
+    DialogBench bench(SessionBench::FastTimings());
+    ASSERT_TRUE(bench.CreateWithQuietSession());
+
+    HKEY opened = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, KEY_READ, &opened), ERROR_SUCCESS);
+    ScopedRegistryKey key(opened);
+    for (const char* name : {"ZELBUILDFOR", "ZEL3CAM"}) {
+        char value[64] = {};
+        DWORD size = sizeof value;
+        EXPECT_EQ(RegQueryValueExA(key.Get(), name, nullptr, nullptr,
+                                   reinterpret_cast<BYTE*>(value), &size),
+                  ERROR_SUCCESS);
+        EXPECT_STREQ(value, "QUORVANE") << name;
+    }
+}
+
+TEST(DownloaderDlgTest, CloseBoxHidesTheWindowWithTheBalloonAndAClickOnTheIconBringsItBack) {
     DialogBench bench(SessionBench::FastTimings());
     ASSERT_TRUE(bench.CreateWithQuietSession());
     HWND window = bench.Window();
-    constexpr WPARAM kRestoreCommand = 32772;
+    const std::size_t callsBefore = bench.ShellCalls().size();
 
     SendMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
     EXPECT_FALSE(IsWindowVisible(window));
     EXPECT_TRUE(bench.dialog->IsHiddenInTray());
     EXPECT_FALSE(bench.dialog->HasEnded()) << "the close box never ends the program";
+    EXPECT_TRUE(bench.dialog->TrayIcon().IsInTray()) << "the icon stays";
+    const auto calls = bench.ShellCalls();
+    ASSERT_EQ(calls.size(), callsBefore + 1);
+    EXPECT_EQ(calls.back().message, DWORD(NIM_MODIFY));
+    EXPECT_TRUE(calls.back().record.uFlags & NIF_INFO);
+    EXPECT_STREQ(calls.back().record.szInfo, "Corvanta installation is in progress...");
+    EXPECT_TRUE(calls.back().accepted);
 
-    SendMessageA(window, WM_COMMAND, kRestoreCommand, 0);
+    // The shell's callback for a left click on the icon.
+    HWND iconWindow = bench.dialog->TrayIcon().Record().hWnd;
+    SendMessageA(iconWindow, kNotifyIconCallbackMessage, IDR_TRAY_MENU, WM_LBUTTONUP);
     EXPECT_TRUE(IsWindowVisible(window));
     EXPECT_FALSE(bench.dialog->IsHiddenInTray());
+}
 
-    SendMessageA(window, WM_COMMAND, kRestoreCommand, 0);
-    EXPECT_TRUE(IsWindowVisible(window)) << "Restore while shown does nothing";
+TEST(DownloaderDlgTest, RestoreInTheIconsMenuShowsAHiddenWindowAndLeavesAShownOneAlone) {
+    DialogBench bench(SessionBench::FastTimings());
+    ASSERT_TRUE(bench.CreateWithQuietSession());
+    HWND window = bench.Window();
+
+    SendMessageA(window, WM_COMMAND, ID_TRAY_RESTORE, 0);
+    EXPECT_TRUE(IsWindowVisible(window));
     EXPECT_FALSE(IsIconic(window));
+    EXPECT_FALSE(bench.dialog->IsHiddenInTray());
+
+    SendMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+    ASSERT_FALSE(IsWindowVisible(window));
+    SendMessageA(window, WM_COMMAND, ID_TRAY_RESTORE, 0);
+    EXPECT_TRUE(IsWindowVisible(window));
+    EXPECT_FALSE(bench.dialog->IsHiddenInTray());
+}
+
+TEST(DownloaderDlgTest, MinimiseGoesToTheTaskBarNotTheNotificationArea) {
+    DialogBench bench(SessionBench::FastTimings());
+    ASSERT_TRUE(bench.CreateWithQuietSession());
+    HWND window = bench.Window();
 
     SendMessageA(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
     EXPECT_TRUE(IsIconic(window));
@@ -103,6 +165,42 @@ TEST(DownloaderDlgTest, CloseBoxHidesTheWindowWhichRestoreBringsBackAndMinimiseS
     EXPECT_FALSE(bench.dialog->IsHiddenInTray());
     SendMessageA(window, WM_SYSCOMMAND, SC_RESTORE, 0);
     EXPECT_FALSE(IsIconic(window));
+}
+
+// Keys as the dialog's loop takes them from the queue.
+void PostKey(HWND target, UINT message, WPARAM key, LPARAM flags = 1) {
+    PostMessageA(target, message, key, flags);
+}
+
+bool QueueIsEmpty() {
+    MSG msg;
+    return !PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);
+}
+
+TEST(DownloaderDlgTest, EscapeAltF4AndF5DoNothingAndTheKeyboardDoesNotMoveBetweenButtons) {
+    DialogBench bench(SessionBench::FastTimings());
+    ASSERT_TRUE(bench.CreateWithQuietSession());
+    // Were a key to reach Cancel, its question would be answered No here.
+    bench.boxes.Answer(texts::kCancelQuestion, IDNO);
+    bench.port->EnableButton(kPauseButtonId, true);
+    HWND cancel = bench.Control(kCancelButtonId);
+    SetFocus(cancel);
+    ASSERT_EQ(GetFocus(), cancel);
+
+    constexpr LPARAM kAltDown = 1 | (1 << 29);
+    PostKey(cancel, WM_KEYDOWN, VK_ESCAPE);
+    PostKey(cancel, WM_KEYDOWN, VK_RETURN);
+    PostKey(cancel, WM_KEYDOWN, VK_F5);
+    PostKey(cancel, WM_SYSKEYDOWN, VK_F4, kAltDown);
+    PostKey(cancel, WM_SYSKEYUP, VK_F4, kAltDown);
+    PostKey(cancel, WM_KEYDOWN, VK_TAB);
+    ASSERT_TRUE(bench.PumpUntil(QueueIsEmpty));
+
+    EXPECT_TRUE(bench.boxes.Answered().empty()) << "no key asked the cancel question";
+    EXPECT_FALSE(bench.dialog->HasEnded());
+    EXPECT_TRUE(IsWindowVisible(bench.Window())) << "Alt+F4 did not hide or close it";
+    EXPECT_FALSE(bench.dialog->IsHiddenInTray());
+    EXPECT_EQ(GetFocus(), cancel) << "Tab did not move to Pause";
 }
 
 TEST(DownloaderDlgTest, CancelQuestionIsModalToTheDialogAndNoKeepsItYesEndsIt) {

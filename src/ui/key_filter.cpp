@@ -1,0 +1,35 @@
+#include "ui/key_filter.h"
+
+namespace zel {
+
+namespace {
+
+constexpr unsigned kKeyDown = 0x0100;        // WM_KEYDOWN
+constexpr unsigned kSystemKeyDown = 0x0104;  // WM_SYSKEYDOWN
+constexpr unsigned kSystemKeyUp = 0x0105;    // WM_SYSKEYUP
+constexpr std::uintptr_t kEscape = 27;       // VK_ESCAPE
+constexpr std::uintptr_t kF4 = 115;          // VK_F4
+constexpr std::uintptr_t kF5 = 116;          // VK_F5
+
+}  // namespace
+
+KeyFilterResult FilterDialogKey(unsigned message, std::uintptr_t& wParam) {
+    if (message == kKeyDown) {
+        // No key-down reaches the dialog manager: Enter and Tab do not move
+        // between or press buttons, which are used with the mouse.
+        if (wParam == kEscape || wParam == kF4 || wParam == kF5) wParam = 0;
+        return KeyFilterResult::kNotHandled;
+    }
+    if ((message == kSystemKeyDown || message == kSystemKeyUp) && wParam == kF4) {
+        wParam = 0;  // Alt+F4
+        return KeyFilterResult::kNotHandled;
+    }
+    if (wParam == kF5) {
+        wParam = 0;
+        return KeyFilterResult::kNotHandled;
+    }
+    if (wParam == kF4) return KeyFilterResult::kNotHandled;
+    return KeyFilterResult::kPreTranslateAsUsual;
+}
+
+}  // namespace zel
