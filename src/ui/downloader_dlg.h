@@ -16,6 +16,7 @@
 #include "session/session_controller.h"
 #include "ui/app_notify_icon.h"
 #include "ui/dialog_window_port.h"
+#include "ui/dlg_ui_htm.h"
 #include "ui/process_resources.h"
 
 namespace zel {
@@ -35,6 +36,7 @@ class CDownloaderDlg : public NotifyIconOwner {
     static constexpr int kTemplateId = IDD_MAIN_DIALOG;
     static constexpr int kClientWidth = 641;
     static constexpr int kClientHeight = 519;
+    static constexpr int kPanelHeight = 422;  // the panel covers the top of the client area
 
     // shell is the notification area's (tests watch the calls on their way).
     CDownloaderDlg(ProcessResources& resources, WindowPublisher publishWindow,
@@ -59,6 +61,7 @@ class CDownloaderDlg : public NotifyIconOwner {
     void Destroy();
 
     HWND Window() const { return window_.Get(); }
+    const CDlgUIHTM& Panel() const { return htmlPanel_; }
     const CAppNotifyIcon& TrayIcon() const { return trayIcon_; }
 
     // Into the notification area and back (the icon's clicks, the close box).
@@ -75,6 +78,7 @@ class CDownloaderDlg : public NotifyIconOwner {
     BOOL OnInitDialog();
     void FitClientArea();
     void LayoutControls();
+    void ShowPanel();
     void ReportNoSession();
     bool PreTranslateMessage(MSG& msg);
     void OnCommand(int id);
@@ -84,6 +88,7 @@ class CDownloaderDlg : public NotifyIconOwner {
 
     ProcessResources& resources_;
     const WindowPublisher publishWindow_;
+    CDlgUIHTM htmlPanel_;
     CAppNotifyIcon trayIcon_;
     HICON appIcon_ = nullptr;  // LoadIconA's icons belong to the system: never destroyed
     ScopedWindow window_;

@@ -83,6 +83,12 @@ void CDownloaderDlg::Destroy() {
 }
 
 bool CDownloaderDlg::PreTranslateMessage(MSG& msg) {
+    // The panel sees its own messages first (its browser's keys among them),
+    // with the same key filter.
+    HWND panel = htmlPanel_.Window();
+    if (panel && (msg.hwnd == panel || IsChild(panel, msg.hwnd)) &&
+        htmlPanel_.PreTranslateMessage(&msg))
+        return true;
     // Every message passes the key filter first: Escape must not cancel,
     // Alt+F4 not close, F5 not reload the panel, and the keyboard does not
     // move between the buttons.
@@ -173,10 +179,17 @@ BOOL CDownloaderDlg::OnInitDialog() {
     LayoutControls();
     if (session_) {
         session_->StartSessionThread();
+        ShowPanel();
     } else {
         ReportNoSession();
     }
     return TRUE;
+}
+
+void CDownloaderDlg::ShowPanel() {
+    if (!htmlPanel_.Create(window_.Get())) return;
+    MoveWindow(htmlPanel_.Window(), 0, 0, kClientWidth, kPanelHeight, TRUE);
+    ShowWindow(htmlPanel_.Window(), SW_SHOW);
 }
 
 void CDownloaderDlg::FitClientArea() {

@@ -45,6 +45,14 @@ TEST(DownloaderDlgTest, ClientAreaAndControlsHaveTheirPixelPlaces) {
     EXPECT_EQ(Of(bench.ControlRect(kStatusTextId)), (Box{7, 489, 307, 20}));
     EXPECT_EQ(Of(bench.ControlRect(kPauseButtonId)), (Box{471, 489, 75, 21}));
     EXPECT_EQ(Of(bench.ControlRect(kCancelButtonId)), (Box{556, 489, 75, 21}));
+    HWND panel = bench.dialog->Panel().Window();
+    ASSERT_NE(panel, nullptr);
+    EXPECT_EQ(GetParent(panel), bench.Window());
+    EXPECT_TRUE(IsWindowVisible(panel));
+    RECT panelRect{};
+    GetWindowRect(panel, &panelRect);
+    MapWindowPoints(nullptr, bench.Window(), reinterpret_cast<POINT*>(&panelRect), 2);
+    EXPECT_EQ(Of(panelRect), (Box{0, 0, 641, 422})) << "the panel covers the top 422 pixels";
 
     char caption[64] = {};
     GetWindowTextA(bench.Window(), caption, sizeof caption);

@@ -1,0 +1,62 @@
+#include <mshtml.h>
+
+#include "res/resource.h"
+#include "ui/dlg_ui_htm.h"
+#include "ui/page_painter.h"
+
+namespace zel {
+
+CDlgUIHTM::CDlgUIHTM(const PanelTimings& timings)
+    : CChildHtmlDialog(IDD_INSTALLATION_PANEL, IDR_INSTALLATION_PAGE, timings) {}
+
+CDlgUIHTM::~CDlgUIHTM() {
+    Destroy();
+}
+
+BOOL CDlgUIHTM::OnInitDialog() {
+    CChildHtmlDialog::OnInitDialog();
+    if (!HasBrowser()) painter_ = CPagePainter::FromResources();
+    SetTimer(Window(), kRotationTimer, Timings().rotationMs, nullptr);
+    return TRUE;
+}
+
+void CDlgUIHTM::OnDocumentComplete() {
+    CChildHtmlDialog::OnDocumentComplete();
+    ComPtr<IHTMLDocument2> document = Document();
+    if (document) {
+        pageScript_.SetDocument(document.Get());
+    } else {
+        pageScript_.RecordError(kScriptNoDocument);
+    }
+}
+
+void CDlgUIHTM::OnTimer(UINT_PTR id) {
+    if (id != kRotationTimer) return;
+    const std::string& next = rotation_.Advance();
+    if (painter_) {
+        paintedSection_ = next;
+        InvalidateRect(Window(), nullptr, FALSE);
+        return;
+    }
+    // Its outcome is only recorded: a page not yet loaded shows its next
+    // section on a later step.
+    pageScript_.CallScriptFunction("ChangeContent", {next});
+}
+
+void CDlgUIHTM::OnPaint(HDC dc) {
+    if (!painter_ || !painter_->Paint(dc, paintedSection_)) CChildHtmlDialog::OnPaint(dc);
+}
+
+const HtmlEventMap& CDlgUIHTM::EventMap() const {
+    return PanelEventMap();
+}
+
+HRESULT CDlgUIHTM::RunEventHandler(HtmlEventHandler handler, IHTMLElement* element) {
+    if (handler != HtmlEventHandler::kStopRotation) {
+        return CChildHtmlDialog::RunEventHandler(handler, element);
+    }
+    KillTimer(Window(), kRotationTimer);
+    return S_OK;
+}
+
+}  // namespace zel

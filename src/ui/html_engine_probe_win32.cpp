@@ -1,0 +1,51 @@
+// clang-format off
+#include <windows.h>
+#include <objbase.h>
+// clang-format on
+
+#include <chrono>
+#include <future>
+#include <system_error>
+#include <thread>
+
+#include "ui/html_engine_probe.h"
+
+namespace zel {
+
+namespace {
+
+// MinGW's libuuid lacks CLSID_HTMLDocument.
+const CLSID kHtmlDocumentClassId = {
+    0x25336920, 0x03F9, 0x11cf, {0x8F, 0xD0, 0x00, 0xAA, 0x00, 0x68, 0x6F, 0x13}};
+
+bool CreateHtmlDocumentOnThisThread() {
+    const HRESULT init = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    IUnknown* document = nullptr;
+    const HRESULT created = CoCreateInstance(kHtmlDocumentClassId, nullptr, CLSCTX_INPROC_SERVER,
+                                             IID_IUnknown, reinterpret_cast<void**>(&document));
+    if (SUCCEEDED(created) && document) document->Release();
+    if (SUCCEEDED(init)) CoUninitialize();
+    return SUCCEEDED(created) && document;
+}
+
+}  // namespace
+
+bool HtmlEngineAvailable(unsigned waitMs) {
+    // The probe may hang (some Wine builds offer to download their engine at
+    // this point), so it runs on a thread of its own that may outlive the
+    // wait; the promise keeps what it writes to alive.
+    std::promise<bool> answer;
+    std::future<bool> result = answer.get_future();
+    try {
+        std::thread([answer = std::move(answer)]() mutable {
+            answer.set_value(CreateHtmlDocumentOnThisThread());
+        }).detach();
+    } catch (const std::system_error&) {
+        return false;
+    }
+    if (result.wait_for(std::chrono::milliseconds(waitMs)) != std::future_status::ready)
+        return false;
+    return result.get();
+}
+
+}  // namespace zel
