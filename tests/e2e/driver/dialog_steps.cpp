@@ -50,6 +50,10 @@ StepResult Driver::WaitForeground(const Args& args) {
     return result;
 }
 
+StepResult Driver::WaitBackground(const Args& args) {
+    return AwaitDialog(args[0], [](HWND dialog) { return GetForegroundWindow() != dialog; });
+}
+
 // The caption's buttons reach the dialog as WM_SYSCOMMAND; posted, so that
 // the driver never waits for what the program does with it.
 StepResult Driver::SysCommand(const Args& args) {

@@ -16,6 +16,7 @@ const std::vector<Driver::Step>& Driver::Steps() {
         {"wait-hidden", "SECONDS", &Driver::WaitHidden},
         {"wait-iconic", "SECONDS", &Driver::WaitIconic},
         {"wait-foreground", "SECONDS", &Driver::WaitForeground},
+        {"wait-background", "SECONDS", &Driver::WaitBackground},
         {"syscommand", "close|minimize|restore", &Driver::SysCommand},
         {"wait-text", "ID TEXT SECONDS", &Driver::WaitText},
         {"expect-text", "ID TEXT", &Driver::ExpectText},

@@ -55,6 +55,7 @@ class Driver {
     StepResult WaitHidden(const Args& args);
     StepResult WaitIconic(const Args& args);
     StepResult WaitForeground(const Args& args);
+    StepResult WaitBackground(const Args& args);
     StepResult SysCommand(const Args& args);
     StepResult WaitText(const Args& args);
     StepResult ExpectText(const Args& args);
