@@ -33,7 +33,9 @@ bool CChildHtmlDialog::PreTranslateMessage(MSG* message) {
     const KeyFilterResult filtered = FilterDialogKey(message->message, key);
     message->wParam = WPARAM(key);
     if (filtered == KeyFilterResult::kNotHandled) return false;
-    if (site_ && message->message >= WM_KEYFIRST && message->message <= WM_KEYLAST &&
+    // Keys typed into the page are the browser's to act on first.
+    const bool forPage = message->hwnd == window_.Get() || IsChild(window_.Get(), message->hwnd);
+    if (site_ && forPage && message->message >= WM_KEYFIRST && message->message <= WM_KEYLAST &&
         site_->TranslateKey(message)) {
         return true;
     }
@@ -65,7 +67,7 @@ INT_PTR CALLBACK CChildHtmlDialog::DialogProc(HWND window, UINT message, WPARAM 
     return dialog->HandleMessage(message, wParam, lParam);
 }
 
-INT_PTR CChildHtmlDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+INT_PTR CChildHtmlDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
         case WM_INITDIALOG:
             return OnInitDialog();
@@ -114,7 +116,6 @@ INT_PTR CChildHtmlDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lPar
             ReleaseBrowser();
             return FALSE;
         default:
-            (void)lParam;
             return FALSE;
     }
 }
