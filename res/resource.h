@@ -12,6 +12,10 @@
 #define IDS_INTERNET_SESSION_ERROR 1197  // "%1" stands for the system's error text
 #define IDS_BUILD_FOR 1203               // registry marker ZELBUILDFOR
 #define IDS_CAMPAIGN 1205                // registry marker ZEL3CAM
+#define IDS_NO_SESSION 1207              // the main dialog could not prepare a download
+
+// The main dialog.
+#define IDD_MAIN_DIALOG 102
 
 // The installation panel: its dialog, its page and the page's companion files.
 #define IDD_INSTALLATION_PANEL 139  // child dialog that holds the page

@@ -122,6 +122,14 @@ struct ItemIdList {
     static Handle Empty() { return nullptr; }
     static void Free(Handle h) { CoTaskMemFree(h); }
 };
+// A running GDI+: the token GdiplusStartup hands out. Free is defined where
+// GDI+ is started (src/ui), the one place that includes <gdiplus.h> and links
+// gdiplus.
+struct GdiplusToken {
+    using Handle = ULONG_PTR;
+    static Handle Empty() { return 0; }
+    static void Free(Handle token);
+};
 
 }  // namespace handle_traits
 
@@ -139,6 +147,7 @@ using ScopedModule = ScopedHandle<handle_traits::Module>;
 using ScopedWindow = ScopedHandle<handle_traits::Window>;
 using ScopedLocalMemory = ScopedHandle<handle_traits::LocalMemory>;
 using ScopedItemIdList = ScopedHandle<handle_traits::ItemIdList>;
+using ScopedGdiplus = ScopedHandle<handle_traits::GdiplusToken>;
 
 // A COM interface pointer: releases its reference when it goes.
 template <typename Interface>

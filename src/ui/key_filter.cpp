@@ -4,16 +4,24 @@ namespace zel {
 
 namespace {
 
-constexpr unsigned kKeyDown = 0x0100;        // WM_KEYDOWN
-constexpr unsigned kSystemKeyDown = 0x0104;  // WM_SYSKEYDOWN
-constexpr unsigned kSystemKeyUp = 0x0105;    // WM_SYSKEYUP
-constexpr std::uintptr_t kEscape = 27;       // VK_ESCAPE
-constexpr std::uintptr_t kF4 = 115;          // VK_F4
-constexpr std::uintptr_t kF5 = 116;          // VK_F5
+constexpr unsigned kFirstKeyMessage = 0x0100;  // WM_KEYFIRST
+constexpr unsigned kLastKeyMessage = 0x0109;   // WM_UNICHAR, the last keyboard message
+constexpr unsigned kKeyDown = 0x0100;          // WM_KEYDOWN
+constexpr unsigned kSystemKeyDown = 0x0104;    // WM_SYSKEYDOWN
+constexpr unsigned kSystemKeyUp = 0x0105;      // WM_SYSKEYUP
+constexpr std::uintptr_t kEscape = 27;         // VK_ESCAPE
+constexpr std::uintptr_t kF4 = 115;            // VK_F4
+constexpr std::uintptr_t kF5 = 116;            // VK_F5
 
 }  // namespace
 
 KeyFilterResult FilterDialogKey(unsigned message, std::uintptr_t& wParam) {
+    // Only keyboard messages carry a key code in wParam. Elsewhere 115 or 116
+    // means something else (the engine's progress report counts bytes in
+    // it), and must reach its window unchanged.
+    if (message < kFirstKeyMessage || message > kLastKeyMessage) {
+        return KeyFilterResult::kPreTranslateAsUsual;
+    }
     if (message == kKeyDown) {
         // No key-down reaches the dialog manager: Enter and Tab do not move
         // between or press buttons, which are used with the mouse.

@@ -15,7 +15,8 @@ enum class KeyFilterResult {
 
 // Looks at one message about to be dispatched and may turn its key code
 // (wParam) into 0, which no window acts on. F4 and F5 are filtered in every
-// message that carries them, Escape in key-down messages.
+// keyboard message that carries them, Escape in key-down messages; other
+// messages pass untouched.
 KeyFilterResult FilterDialogKey(unsigned message, std::uintptr_t& wParam);
 
 }  // namespace zel

@@ -19,17 +19,11 @@ namespace zel {
 
 namespace {
 
-struct GdiplusTokenTraits {
-    using Handle = ULONG_PTR;
-    static Handle Empty() { return 0; }
-    static void Free(Handle token) { Gdiplus::GdiplusShutdown(token); }
-};
 struct GlobalMemoryTraits {
     using Handle = HGLOBAL;
     static Handle Empty() { return nullptr; }
     static void Free(Handle memory) { GlobalFree(memory); }
 };
-using ScopedGdiplus = ScopedHandle<GdiplusTokenTraits>;
 using ScopedGlobalMemory = ScopedHandle<GlobalMemoryTraits>;
 
 // Resource names are compared without regard to case, as the res: protocol

@@ -59,5 +59,14 @@ TEST(KeyFilterTest, F5InAnyMessageIsNeutralisedAndF4PassesWithoutTheDialogManage
     EXPECT_EQ(upEscape.result, KeyFilterResult::kPreTranslateAsUsual);
 }
 
+TEST(KeyFilterTest, MessagesOtherThanKeysKeepAWParamOf115Or116) {
+    constexpr unsigned kDownloadProgress = 1025;  // wParam: bytes on disk
+    for (std::uintptr_t bytes : {115u, 116u}) {
+        const Filtered f = Filter(kDownloadProgress, bytes);
+        EXPECT_EQ(f.wParam, bytes);
+        EXPECT_EQ(f.result, KeyFilterResult::kPreTranslateAsUsual);
+    }
+}
+
 }  // namespace
 }  // namespace zel
