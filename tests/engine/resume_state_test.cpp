@@ -72,13 +72,6 @@ TEST(ResumeStateWriterTest, FailedSaveLeavesTheOldFile) {
     EXPECT_FALSE(SaveStateFile(scratch.File("no-such-folder/x.txt"), old));
 }
 
-TEST(ResumeStateWriterTest, CheckpointNamesEverySegmentStillMissingBytesThenTheGlobalSection) {
-    EXPECT_EQ(FormatCheckpoint({{0, 100, 100}, {1, 150, 200}, {2, 260, 300}}, 110, "H"),
-              FormatSegmentState(1, 150, 50) + FormatSegmentState(2, 260, 40) +
-                  FormatGlobalState(110, "H"));
-    EXPECT_EQ(FormatCheckpoint({{0, 100, 100}, {1, 200, 200}}, 200, "H"), "");
-}
-
 TEST(ResumeStateReaderTest, IgnoresNamesInTheWrongCaseOrWithoutTheSpace) {
     TempFolder scratch;
     scratch.Write("s.txt",

@@ -234,8 +234,8 @@ bool FixtureServer::Answer(const TestSocket& connection, const Request& request)
     }
     if (faults.dropAfterBytes >= 0) connection.ResetOnClose();
     if (stalls) {
-        while (Pause(kPollMs)) {
-        }
+        // Silent, the connection left open, until the server stops.
+        while (Pause(kPollMs)) continue;
     }
     return keepAlive;
 }

@@ -34,17 +34,18 @@ namespace zel::test {
 
 // How the server misbehaves for one path (all off by default).
 struct ServeFaults {
-    int status = 0;                  // answer with this status (and the body) instead
-    bool noContentLength = false;    // no Content-Length; the body ends when the connection does
-    std::string contentLength;       // announce this raw Content-Length text instead
-    long long cutBodyAt = -1;        // send only this many body bytes, then close cleanly
-    long long dropAfterBytes = -1;   // send this many body bytes, then reset the connection
-    bool ignoreRange = false;        // answer a ranged GET with 200 and the whole body
-    unsigned delayMs = 0;            // wait this long before answering
-    std::size_t burstBytes = 0;      // send the body in bursts of this many bytes...
-    unsigned burstGapMs = 0;         // ...falling silent this long between them
-    long long stallAfterBytes = -1;  // send this many body bytes, then fall silent until Stop
-    std::string redirectTo;          // answer 302 with this Location
+    int status = 0;                 // answer with this status (and the body) instead
+    bool noContentLength = false;   // no Content-Length; the body ends when the connection does
+    std::string contentLength;      // announce this raw Content-Length text instead
+    long long cutBodyAt = -1;       // send only this many body bytes, then close cleanly
+    long long dropAfterBytes = -1;  // send this many body bytes, then reset the connection
+    bool ignoreRange = false;       // answer a ranged GET with 200 and the whole body
+    unsigned delayMs = 0;           // wait this long before answering
+    std::size_t burstBytes = 0;     // send the body in bursts of this many bytes...
+    unsigned burstGapMs = 0;        // ...falling silent this long between them
+    std::string redirectTo;         // answer 302 with this Location
+    // Send this many body bytes, then fall silent until the server stops.
+    long long stallAfterBytes = -1;
 };
 
 class FixtureServer {
