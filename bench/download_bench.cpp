@@ -1,8 +1,10 @@
 // Downloads one file with the real download engine, as a fresh download
 // does it: the package file made at full size, the split into segments, one
-// worker per segment, and the wait for the finished message; but with every
-// pause of the real pacing zeroed, so that what is timed is the engine.
-//   download_bench URL SEGMENTS DESTINATION [SHA1]
+// worker per segment, checkpoints of the resume file at the program's own
+// interval, and the wait for the finished message; but with every pause of
+// the real pacing zeroed, so that what is timed is the engine.
+//   download_bench [--checkpoint-ms=MS] URL SEGMENTS DESTINATION [SHA1]
+// MS replaces the interval between checkpoints; 0 turns them off.
 // Prints one line of figures for the download (before any check):
 //   seconds=S create_seconds=C cpu_seconds=U max_rss_kib=M bytes=B
 // then checks the file's size against the server's and, given a digest,
@@ -13,6 +15,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <mutex>
 #include <string>
 
@@ -70,12 +73,16 @@ class FinishWaiter : public zel::EngineDialog {
 };
 
 // The real pacing with every pause gone, the write pause included; the
-// request time-outs stay as the program has them.
-zel::Timings NoPauses() {
+// request time-outs and the checkpoint interval stay as the program has
+// them unless the interval is given.
+zel::Timings NoPauses(unsigned checkpointIntervalMs) {
     zel::Timings pacing = zel::Timings::Instant();
     pacing.requestTimeoutMs = zel::Timings().requestTimeoutMs;
+    pacing.checkpointIntervalMs = checkpointIntervalMs;
     return pacing;
 }
+
+constexpr char kCheckpointOption[] = "--checkpoint-ms=";
 
 double CpuSeconds(const rusage& usage) {
     return usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 + usage.ru_stime.tv_sec +
@@ -95,8 +102,16 @@ void AddSplit(zel::DownloadEngine& engine, std::int32_t size, int count) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    unsigned checkpointIntervalMs = zel::Timings().checkpointIntervalMs;
+    if (argc > 1 && std::strncmp(argv[1], kCheckpointOption, sizeof kCheckpointOption - 1) == 0) {
+        checkpointIntervalMs =
+            static_cast<unsigned>(std::atoi(argv[1] + sizeof kCheckpointOption - 1));
+        --argc;
+        ++argv;
+    }
     if (argc < 4) {
-        std::fprintf(stderr, "usage: %s URL SEGMENTS DESTINATION [SHA1]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s [%sMS] URL SEGMENTS DESTINATION [SHA1]\n", argv[0],
+                     kCheckpointOption);
         return 2;
     }
     const std::string url = argv[1];
@@ -109,7 +124,7 @@ int main(int argc, char** argv) {
     }
 
     FinishWaiter dialog;
-    zel::DownloadEngine engine(dialog, NoPauses());
+    zel::DownloadEngine engine(dialog, NoPauses(checkpointIntervalMs));
     engine.SetNotifyWindow(&dialog);
     if (!engine.OpenInternetSession()) {
         std::fprintf(stderr, "no internet session\n");

@@ -29,13 +29,17 @@ DownloadEngine::~DownloadEngine() {
 void DownloadEngine::StopWorkers() {
     stopEvent_.Set();
     workerThreads_.JoinAll();
+    // The last worker's end has ended the checkpoints too.
+    checkpointThread_.JoinAll();
 }
 
 bool DownloadEngine::WorkersGone() {
     if (runningWorkers_.load() > 0) return false;
-    // Every worker has left its procedure (or none ever ran): joining only
-    // waits for the threads' own exit.
+    // Every worker has left its procedure (or none ever ran), and the last
+    // one's end has ended the checkpoints: joining only waits for the
+    // threads' own exit.
     workerThreads_.JoinAll();
+    checkpointThread_.JoinAll();
     return true;
 }
 
@@ -50,6 +54,7 @@ void DownloadEngine::BeginPass() {
     }
     if (stillRunning) stopEvent_.Set();
     workerThreads_.JoinAll();
+    checkpointThread_.JoinAll();
     segments_.clear();
 }
 

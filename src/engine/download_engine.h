@@ -4,6 +4,11 @@
 // the records, the file and the manifest change only while no worker runs.
 // The session controller reaches it through the operations below; the
 // dialog's thread only gives commands and reads.
+//
+// The resume file beside the package always describes bytes that are on the
+// disk: while workers run, a checkpoint of their progress replaces it at a
+// fixed interval and whenever a worker ends; the run's end replaces it with
+// the ranges its workers left (a stop), or removes it (every byte fetched).
 #pragma once
 
 #include <atomic>
@@ -14,7 +19,9 @@
 #include <string>
 #include <vector>
 
+#include "engine/checkpoint_schedule.h"
 #include "engine/engine_dialog.h"
+#include "engine/resume_state.h"
 #include "engine/segment.h"
 #include "engine/setup_manifest.h"
 #include "engine/timings.h"
@@ -177,8 +184,24 @@ class DownloadEngine {
                           std::int32_t remaining);
     bool WriteSegmentData(std::uint8_t index, std::int32_t offset, const char* buffer,
                           std::int32_t count, std::int32_t* written);
-    bool AppendSegmentState(std::uint8_t index, std::int32_t start, std::int32_t length);
-    bool AppendGlobalState();
+
+    // The resume state of a run's end, under finishLock_: the sections of
+    // the workers that left bytes, in the order they ended, and the global
+    // section after the last one's.
+    void AppendSegmentState(std::uint8_t index, std::int32_t start, std::int32_t length);
+    void AppendGlobalState();
+    // Replaces the checkpoint with the run's end state, or removes it when
+    // the run left nothing to fetch.
+    void SaveRunEndState();
+
+    // Checkpoints, on a thread of their own while a run's workers run.
+    void StartCheckpoints(const std::vector<CThread*>& records);
+    void CheckpointLoop();
+    void WriteCheckpoint();
+    // True once every byte written to the package is on the disk itself;
+    // under finishLock_, which keeps the file open.
+    bool FlushPackage();
+    bool RunEnded() const { return workersFinished_ >= workersExpected_; }  // under finishLock_
 
     EngineDialog& ownerDialog_;
     const Timings timings_;
@@ -193,7 +216,9 @@ class DownloadEngine {
     mutable std::mutex manifestLock_;
     // Changed only while no worker runs; workers hold raw pointers to them.
     std::vector<std::unique_ptr<CThread>> segments_;
-    TargetFile targetFile_;  // workers write under writeLock_, the last closes it
+    // Workers write under writeLock_; checkpoints flush it and the last
+    // worker closes it under finishLock_.
+    TargetFile targetFile_;
 
     std::atomic<UserCommand> userCommand_{CommandNone};
     ManualResetEvent stopEvent_;  // set: every worker is to stop
@@ -207,18 +232,31 @@ class DownloadEngine {
     std::uint8_t workersFailed_ = 0;    // under finishLock_; never reset
     // Set when a pass took the run over: its end posts no finished message.
     bool runTakenOver_ = false;  // under finishLock_
-    // Set when a resumed run has started: StartWorkers deleted the old resume
-    // file before its first worker, so the delete that follows a resumed
-    // start would only throw away sections of this very run. That one delete
-    // is skipped; every later one deletes.
+    // Set when a resumed run has started. From its start on, the resume file
+    // is this run's: the one it was resumed from until the first checkpoint
+    // replaces it, then its checkpoints, then what its end writes. The delete
+    // that follows a resumed start would leave a crash nothing to resume
+    // from, or lose the sections of a run that has already ended; that one
+    // delete is skipped, every later one deletes.
     bool resumeFileTaken_ = false;  // under finishLock_
+
+    // How far each segment of the run has come, counted as its writes
+    // return; under writeLock_.
+    std::vector<SegmentProgress> progress_;
+    // The resume state the run's end writes, built as the workers end.
+    std::string runEndState_;  // under finishLock_
+    CheckpointSchedule checkpointSchedule_;
+    std::string lastCheckpoint_;  // the checkpoint thread's own
 
     std::mutex writeLock_;   // writes to targetFile_, totalWritten_, progress messages
     std::mutex startLock_;   // staggers the workers' start
-    std::mutex finishLock_;  // the end of the workers
+    std::mutex finishLock_;  // the end of the workers, checkpoints and the resume file
 
-    // Controller thread and destructor only; declared last so that its
-    // threads are joined before any other member goes away.
+    // Controller thread and destructor only; declared last so that their
+    // threads are joined before any other member goes away. The checkpoint
+    // thread is started apart from the workers: it is no worker, and the
+    // worker launcher that tests replace never sees it.
+    WorkerThreads checkpointThread_;
     WorkerThreads workerThreads_;
 };
 

@@ -7,6 +7,7 @@
 
 #include "engine/download_engine.h"
 #include "engine/internet_access.h"
+#include "engine/resume_state.h"
 #include "sys/text.h"
 
 namespace zel {
@@ -21,20 +22,23 @@ void Wait(unsigned ms) {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
-// True when name would reach the resume file: its name in any case, with the
-// trailing dots and spaces that Windows drops, or the short name Windows
-// gives it (ZELV3C~1.TXT and the like).
+// True when name would reach the resume file or the name its new versions
+// are written under: either name in any case, with the trailing dots and
+// spaces that Windows drops, or the short name Windows gives it
+// (ZELV3C~1.TXT, ZELV3C~1.NEW and the like).
 bool NamesTheResumeFile(const std::string& name) {
     std::string upper = UpperAscii(name);
     while (!upper.empty() && (upper.back() == '.' || upper.back() == ' ')) upper.pop_back();
-    if (upper == UpperAscii(DownloadEngine::kStateFileName)) return true;
+    const std::string stateFile = DownloadEngine::kStateFileName;
+    if (upper == UpperAscii(stateFile) || upper == UpperAscii(StateTempPath(stateFile)))
+        return true;
     const std::string prefix = "ZELV3C~";
-    const std::string suffix = ".TXT";
-    if (upper.size() <= prefix.size() + suffix.size() || upper.compare(0, prefix.size(), prefix) ||
-        upper.compare(upper.size() - suffix.size(), suffix.size(), suffix))
+    const std::size_t dot = upper.rfind('.');
+    if (dot == std::string::npos || dot <= prefix.size() || upper.compare(0, prefix.size(), prefix))
         return false;
-    const std::string number =
-        upper.substr(prefix.size(), upper.size() - prefix.size() - suffix.size());
+    const std::string extension = upper.substr(dot);
+    if (extension != ".TXT" && extension != ".NEW") return false;
+    const std::string number = upper.substr(prefix.size(), dot - prefix.size());
     return number.find_first_not_of("0123456789") == std::string::npos;
 }
 

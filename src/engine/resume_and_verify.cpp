@@ -1,5 +1,5 @@
-// The engine's side of the resume file (appending, reading back, deleting)
-// and the check of the finished package.
+// The engine's side of the resume file (the state a run's end leaves,
+// reading back, deleting) and the check of the finished package.
 #include <chrono>
 #include <thread>
 
@@ -11,16 +11,30 @@
 
 namespace zel {
 
-bool DownloadEngine::AppendSegmentState(std::uint8_t index, std::int32_t start,
+void DownloadEngine::AppendSegmentState(std::uint8_t index, std::int32_t start,
                                         std::int32_t length) {
-    return AppendSegmentStateTo(StateFilePath(), index, start, length);
+    runEndState_ += FormatSegmentState(index, start, length);
 }
 
-bool DownloadEngine::AppendGlobalState() {
+void DownloadEngine::AppendGlobalState() {
     std::int32_t total = totalWritten_.load();
     if (timings_.stateAppendPauseMs > 0)
         std::this_thread::sleep_for(std::chrono::milliseconds(timings_.stateAppendPauseMs));
-    return AppendGlobalStateTo(StateFilePath(), total, manifest_.setupHash);
+    runEndState_ += FormatGlobalState(total, manifest_.setupHash);
+}
+
+void DownloadEngine::SaveRunEndState() {
+    const std::string path = StateFilePath();
+    if (runEndState_.empty()) {
+        // Every byte is on disk: a checkpoint left behind would only resume
+        // a finished package.
+        if (GetPathKind(path) == kPathFile) TargetFile::Delete(path);
+        if (GetPathKind(StateTempPath(path)) == kPathFile) TargetFile::Delete(StateTempPath(path));
+        return;
+    }
+    // The bytes the file counts reach the disk before the file does; when
+    // they cannot, the last checkpoint, which counts fewer, stays.
+    if (FlushPackage()) SaveStateFile(path, runEndState_);
 }
 
 bool DownloadEngine::LoadResumeState() {

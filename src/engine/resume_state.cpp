@@ -14,12 +14,6 @@ namespace {
 
 constexpr unsigned kDefaultSegmentCount = 2;
 
-bool AppendText(const std::string& path, TargetFile::OpenMode mode, const std::string& text) {
-    TargetFile file;
-    if (!file.Open(path, mode)) return false;
-    return file.Append(text.data(), static_cast<std::int32_t>(text.size()));
-}
-
 bool StartsWith(const std::string& text, const char* prefix) {
     return text.compare(0, std::char_traits<char>::length(prefix), prefix) == 0;
 }
@@ -56,16 +50,32 @@ std::string FormatGlobalState(std::int32_t totalDownloaded, const std::string& s
            "\r\nSetupHash=" + setupHash + "\r\n\r\n";
 }
 
-bool AppendSegmentStateTo(const std::string& path, unsigned index, std::int32_t start,
-                          std::int32_t length) {
-    return AppendText(path, TargetFile::OpenMode::OpenAlways,
-                      FormatSegmentState(index, start, length));
+std::string FormatCheckpoint(const std::vector<SegmentProgress>& segments,
+                             std::int32_t totalDownloaded, const std::string& setupHash) {
+    std::string text;
+    for (const SegmentProgress& segment : segments) {
+        if (segment.next < segment.end)
+            text += FormatSegmentState(segment.index, segment.next, segment.end - segment.next);
+    }
+    if (text.empty()) return text;
+    return text + FormatGlobalState(totalDownloaded, setupHash);
 }
 
-bool AppendGlobalStateTo(const std::string& path, std::int32_t totalDownloaded,
-                         const std::string& setupHash) {
-    return AppendText(path, TargetFile::OpenMode::OpenExisting,
-                      FormatGlobalState(totalDownloaded, setupHash));
+std::string StateTempPath(const std::string& path) {
+    return path + ".new";
+}
+
+bool SaveStateFile(const std::string& path, const std::string& text) {
+    const std::string temporary = StateTempPath(path);
+    TargetFile file;
+    bool written = file.Open(temporary, TargetFile::OpenMode::CreateAlways) &&
+                   file.Append(text.data(), static_cast<std::int32_t>(text.size())) && file.Flush();
+    file.Close();
+    // Moved only once its bytes are on the disk: otherwise a power cut could
+    // leave the new name on an empty or partly written file.
+    if (written && TargetFile::MoveOver(temporary, path)) return true;
+    TargetFile::Delete(temporary);
+    return false;
 }
 
 ResumeReadResult ReadResumeState(const std::string& path, std::int32_t packageSize,

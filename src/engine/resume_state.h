@@ -1,7 +1,9 @@
 // The resume state file: INI-layout text beside the package, one section per
-// segment that stopped with bytes missing and one global section with the
-// bytes already on disk and the package's expected digest. Sections are only
-// ever appended, each followed by an empty line, lines ending in CR LF.
+// segment that still misses bytes and one global section with the bytes
+// already on disk and the package's expected digest, each section followed
+// by an empty line, lines ending in CR LF. It is never edited in place: each
+// new version is written beside it and moved over it, so that a crash leaves
+// the old version or the new one, never a mix.
 #pragma once
 
 #include <cstdint>
@@ -25,13 +27,32 @@ std::vector<SegmentRange> SplitIntoSegments(std::int32_t size, unsigned count);
 std::string FormatSegmentState(unsigned index, std::int32_t start, std::int32_t length);
 std::string FormatGlobalState(std::int32_t totalDownloaded, const std::string& setupHash);
 
-// Appends one thread section, creating the file when it is missing.
-bool AppendSegmentStateTo(const std::string& path, unsigned index, std::int32_t start,
-                          std::int32_t length);
-// Appends the global section to an existing file only: a global section
-// without the thread section written before it would describe nothing.
-bool AppendGlobalStateTo(const std::string& path, std::int32_t totalDownloaded,
-                         const std::string& setupHash);
+// How far one segment of a running download has come: every byte before
+// next is on disk, [next, end) is still missing.
+struct SegmentProgress {
+    unsigned index = 0;
+    std::int32_t next = 0;
+    std::int32_t end = 0;
+};
+
+// A checkpoint: the resume file of the moment, in the layout a stop leaves
+// (a thread section for every segment still missing bytes, in segment
+// order, then the global section), so that it reads back like one. The
+// digest is its last line: a copy cut short anywhere before that has lost
+// or cut it, and is then taken for another package's file and not resumed.
+// Empty when no segment misses anything.
+std::string FormatCheckpoint(const std::vector<SegmentProgress>& segments,
+                             std::int32_t totalDownloaded, const std::string& setupHash);
+
+// Replaces the file at path with text: written and flushed under
+// StateTempPath(path), then moved over it in one step. False when any step
+// failed; the file at path is then still whole: the old one, or the new one
+// when only making the move durable failed.
+bool SaveStateFile(const std::string& path, const std::string& text);
+
+// The name a new version of the file at path is written under before the
+// move. Nothing ever reads it.
+std::string StateTempPath(const std::string& path);
 
 struct ResumeState {
     std::vector<SegmentRange> segments;  // in ascending order of the section names

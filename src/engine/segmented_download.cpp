@@ -8,7 +8,6 @@
 #include "engine/download_engine.h"
 #include "engine/internet_access.h"
 #include "engine/resume_state.h"
-#include "sys/install_folder.h"
 
 namespace zel {
 
@@ -122,14 +121,14 @@ bool DownloadEngine::StartWorkers(bool resume) {
         workersExpected_ = static_cast<std::uint8_t>(records.size());
         workersFinished_ = 0;
         runTakenOver_ = false;
-        // The old resume file is gone before any worker of this run can
-        // append to it, so no section written by this run is ever deleted.
-        if (resume && GetPathKind(StateFilePath()) == kPathFile)
-            TargetFile::Delete(StateFilePath());
+        runEndState_.clear();
+        // A resumed run keeps the file it was resumed from: it describes
+        // bytes on disk until this run's first checkpoint replaces it.
         resumeFileTaken_ = false;
     }
     stopEvent_.Reset();
     if (!resume) totalWritten_ = 0;
+    StartCheckpoints(records);
 
     std::vector<CThread*> unstarted;
     bool launchFailed = false;
@@ -307,7 +306,7 @@ void DownloadEngine::OnWorkerStarted(std::uint8_t) {
     Pause(timings_.workerStartPauseMs);
 }
 
-bool DownloadEngine::WriteSegmentData(std::uint8_t, std::int32_t offset, const char* buffer,
+bool DownloadEngine::WriteSegmentData(std::uint8_t index, std::int32_t offset, const char* buffer,
                                       std::int32_t count, std::int32_t* written) {
     std::lock_guard<std::mutex> lock(writeLock_);
     Pause(timings_.writePauseMs);
@@ -319,6 +318,11 @@ bool DownloadEngine::WriteSegmentData(std::uint8_t, std::int32_t offset, const c
         return false;
     if (!targetFile_.WriteAt(offset, buffer, count)) return false;
     *written = count;
+    // A checkpoint counts a segment's bytes only up to the first gap: a
+    // piece that did not follow on would claim the bytes before it.
+    for (SegmentProgress& segment : progress_) {
+        if (segment.index == index && segment.next == offset) segment.next = offset + count;
+    }
     std::int32_t total = totalWritten_ += count;
     PostToNotifyWindow(WM_DOWNLOAD_PROGRESS, static_cast<std::uintptr_t>(total), 0);
     return true;
@@ -326,19 +330,33 @@ bool DownloadEngine::WriteSegmentData(std::uint8_t, std::int32_t offset, const c
 
 void DownloadEngine::OnWorkerFinished(std::uint8_t index, SegmentResult result,
                                       std::int32_t nextStart, std::int32_t remaining) {
-    std::lock_guard<std::mutex> lock(finishLock_);
-    ++workersFinished_;
-    if (result == ResultFailed) ++workersFailed_;
-    if (result != ResultComplete && remaining > 0) {
-        AppendSegmentState(index, nextStart, remaining);
-        if (workersFinished_ != workersExpected_) return;
-        AppendGlobalState();
+    bool post = false;
+    std::uint8_t failed = 0;
+    {
+        std::lock_guard<std::mutex> lock(finishLock_);
+        ++workersFinished_;
+        if (result == ResultFailed) ++workersFailed_;
+        const bool leftBytes = result != ResultComplete && remaining > 0;
+        if (leftBytes) AppendSegmentState(index, nextStart, remaining);
+        if (workersFinished_ != workersExpected_) {
+            // The others go on: a checkpoint now keeps what this one leaves.
+            checkpointSchedule_.RequestNow();
+            return;
+        }
+        // What the run's end writes stands: no checkpoint may follow it.
+        checkpointSchedule_.End();
+        if (leftBytes) AppendGlobalState();
+        SaveRunEndState();
+        targetFile_.Close();
+        CloseInternetSession();
+        // A run that a later pass took over ends quietly: that pass reports.
+        post = !runTakenOver_;
+        failed = workersFailed_;
     }
-    if (workersFinished_ != workersExpected_) return;
-    targetFile_.Close();
-    CloseInternetSession();
-    // A run that a later pass took over ends quietly: that pass reports.
-    if (!runTakenOver_) PostToNotifyWindow(WM_DOWNLOAD_FINISHED, workersFailed_, result);
+    // Posted outside the lock: a dialog that acts on the message at once
+    // (joining the threads of the run) must not wait for a checkpoint that
+    // waits for this lock.
+    if (post) PostToNotifyWindow(WM_DOWNLOAD_FINISHED, failed, result);
 }
 
 }  // namespace zel

@@ -22,7 +22,10 @@ struct Timings {
     unsigned writePauseMs = build::kWritePauseMs;  // held under the write lock per write
     unsigned firstRetryWaitMs = 1000;              // before a failed range is tried again
     unsigned nextRetryWaitMs = 100;                // between further attempts
-    unsigned stateAppendPauseMs = 100;             // before a worker appends its section
+    unsigned stateAppendPauseMs = 100;             // before the last worker adds the global section
+    // Between two checkpoints of the resume state while workers run; a
+    // crash loses at most the bytes of one interval. 0: no checkpoints.
+    unsigned checkpointIntervalMs = 2000;
 
     // Session controller.
     unsigned sessionRetryWaitMs = 1000;  // before a new pass after a failure or a stop
@@ -45,6 +48,9 @@ struct Timings {
         t.firstRetryWaitMs = 0;
         t.nextRetryWaitMs = 0;
         t.stateAppendPauseMs = 0;
+        // Kept on, and frequent, so that every download of a test also runs
+        // checkpoints against its workers' writes and ends.
+        t.checkpointIntervalMs = 10;
         t.sessionRetryWaitMs = 0;
         t.shortWaitMs = 0;
         t.launchTimerMs = 0;

@@ -1,5 +1,5 @@
 // A file opened for writing, owned by RAII: the package that the workers fill
-// at their offsets, and the resume state file that stopping workers append to.
+// at their offsets, and the resume state file the engine writes beside it.
 // Sizes and offsets are signed 32-bit like everywhere in the engine, so a
 // package stays below 2 GiB.
 #pragma once
@@ -38,8 +38,19 @@ class TargetFile {
     // Writes count bytes after the current end of the file.
     bool Append(const void* data, std::int32_t count);
 
+    // Returns once every byte written so far is on the disk itself, not only
+    // in the system's cache: what a power cut cannot take back any more.
+    // Safe beside WriteAt on another thread; a write racing with it may or
+    // may not be among the bytes it secures.
+    bool Flush();
+
     // Deletes the file at path; a folder there is left alone.
     static bool Delete(const std::string& path);
+
+    // Moves the file at from over the one at to in one step, so that a
+    // reader of to finds either the old file or the new one, never a mix,
+    // and returns once the move itself would survive a power cut.
+    static bool MoveOver(const std::string& from, const std::string& to);
 
   private:
     struct Handle;  // the system's owner of the open file

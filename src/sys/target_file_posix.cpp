@@ -64,8 +64,27 @@ bool TargetFile::Append(const void* data, std::int32_t count) {
     return WriteFully(fd, static_cast<const char*>(data), count, 0, false);
 }
 
+bool TargetFile::Flush() {
+    if (!IsOpen()) return false;
+    // The data and whatever is needed to read it back (the size); times of
+    // access and change may stay behind.
+    return ::fdatasync(handle_->fd) == 0;
+}
+
 bool TargetFile::Delete(const std::string& path) {
     return ::unlink(path.c_str()) == 0;
+}
+
+bool TargetFile::MoveOver(const std::string& from, const std::string& to) {
+    if (::rename(from.c_str(), to.c_str()) != 0) return false;
+    // The new name lives in the folder's own entries: until they are on the
+    // disk, a power cut may bring the old file back, or no file at all.
+    const std::string::size_type slash = to.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : to.substr(0, slash + 1);
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return false;
+    const Handle opened(fd);
+    return ::fsync(opened.fd) == 0;
 }
 
 }  // namespace zel

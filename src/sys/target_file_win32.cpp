@@ -53,8 +53,19 @@ bool TargetFile::Append(const void* data, std::int32_t count) {
     return WriteAll(file, data, count);
 }
 
+bool TargetFile::Flush() {
+    return IsOpen() && FlushFileBuffers(handle_->file.Get()) != FALSE;
+}
+
 bool TargetFile::Delete(const std::string& path) {
     return DeleteFileA(path.c_str()) != FALSE;
+}
+
+bool TargetFile::MoveOver(const std::string& from, const std::string& to) {
+    // Write-through: the call returns once the move is on the disk, so the
+    // folder needs no flush of its own.
+    return MoveFileExA(from.c_str(), to.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
 }
 
 }  // namespace zel

@@ -141,6 +141,10 @@ TEST_F(ManifestFetchTest, UnsafeFileNamesMakeTheManifestUnusable) {
         ManifestNaming("http://h/a.exe", "<save_file_name>ZelV3Chunks.TXT</save_file_name>"),
         ManifestNaming("http://h/a.exe", "<save_file_name>zelv3chunks.txt. .</save_file_name>"),
         ManifestNaming("http://h/a.exe", "<save_file_name>zelv3c~1.txt</save_file_name>"),
+        // Nor may the package be the file a new resume file is written to
+        // before it is moved over the old one.
+        ManifestNaming("http://h/zelv3chunks.txt.new"),
+        ManifestNaming("http://h/a.exe", "<save_file_name>ZELV3C~2.NEW</save_file_name>"),
     };
     for (const std::string& text : cases) {
         server.Serve("/zelv3.xml", text);

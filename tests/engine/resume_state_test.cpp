@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <limits>
 
 #include "support/temp_folder.h"
@@ -44,25 +45,31 @@ TEST(ResumeStateWriterTest, SectionHeadersCarryAtLeastTwoDigits) {
     EXPECT_EQ(FormatSegmentState(100, 1, 2).substr(0, 14), "[Thread 100]\r\n");
 }
 
-TEST(ResumeStateWriterTest, WritesTheTwelveLinesOfAPausedDownload) {
+TEST(ResumeStateWriterTest, WritesTheTwelveLinesOfAPausedDownloadOverTheOldFile) {
     TempFolder scratch;
     std::string path = scratch.File("zelv3chunks.txt");
-    ASSERT_TRUE(AppendSegmentStateTo(path, 0, 123456, 376544));
-    ASSERT_TRUE(AppendSegmentStateTo(path, 1, 654321, 345679));
-    ASSERT_TRUE(AppendGlobalStateTo(path, 277777, "DA39A3EE5E6B4B0D3255BFEF95601890AFD80709"));
+    ASSERT_TRUE(scratch.Write("zelv3chunks.txt", std::string(500, 'x')));
+    ASSERT_TRUE(SaveStateFile(
+        path, FormatSegmentState(0, 123456, 376544) + FormatSegmentState(1, 654321, 345679) +
+                  FormatGlobalState(277777, "DA39A3EE5E6B4B0D3255BFEF95601890AFD80709")));
     EXPECT_EQ(scratch.Read("zelv3chunks.txt"),
               "[Thread 00]\r\nStartPos=123456\r\nChunkLength=376544\r\n\r\n"
               "[Thread 01]\r\nStartPos=654321\r\nChunkLength=345679\r\n\r\n"
               "[Global]\r\nTotalDownloaded=277777\r\n"
               "SetupHash=DA39A3EE5E6B4B0D3255BFEF95601890AFD80709\r\n\r\n");
+    EXPECT_FALSE(scratch.Exists("zelv3chunks.txt.new"));
 }
 
-TEST(ResumeStateWriterTest, GlobalSectionNeedsAnExistingFile) {
+// The new version is written under another name first: when that fails,
+// the file read back is still the old one, whole.
+TEST(ResumeStateWriterTest, FailedSaveLeavesTheOldFile) {
     TempFolder scratch;
-    std::string path = scratch.File("zelv3chunks.txt");
-    EXPECT_FALSE(AppendGlobalStateTo(path, 1, "H"));
-    EXPECT_FALSE(scratch.Exists("zelv3chunks.txt"));
-    EXPECT_FALSE(AppendSegmentStateTo(scratch.File("no-such-folder/x.txt"), 0, 0, 1));
+    const std::string old = FormatSegmentState(0, 5, 10) + FormatGlobalState(5, "H");
+    ASSERT_TRUE(scratch.Write("zelv3chunks.txt", old));
+    std::filesystem::create_directory(scratch.File(StateTempPath("zelv3chunks.txt")));
+    EXPECT_FALSE(SaveStateFile(scratch.File("zelv3chunks.txt"), FormatGlobalState(9, "H")));
+    EXPECT_EQ(scratch.Read("zelv3chunks.txt"), old);
+    EXPECT_FALSE(SaveStateFile(scratch.File("no-such-folder/x.txt"), old));
 }
 
 TEST(ResumeStateReaderTest, IgnoresNamesInTheWrongCaseOrWithoutTheSpace) {

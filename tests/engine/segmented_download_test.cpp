@@ -24,26 +24,21 @@
 #include "support/scripted_http_server.h"
 #include "support/temp_folder.h"
 #include "support/test_bytes.h"
+#include "support/worker_hooks.h"
 
 namespace zel {
 
 namespace {
 
+using test::FinishLog;
 using test::FixtureServer;
+using test::WaitUntil;
+using test::WriteGate;
 using ::testing::ElementsAre;
 using ::testing::UnorderedElementsAre;
 
 constexpr char kPackageName[] = "setup.exe";
 constexpr char kPackageUrlPath[] = "/setup.exe";
-
-bool WaitUntil(const std::function<bool()>& condition) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
-}
 
 // Tries to delete the records while the last worker is still inside its
 // finished hook, earlier than any dialog could: the engine must refuse.
@@ -55,65 +50,6 @@ class ClearingDialog : public test::RecordingEngineDialog {
         RecordingEngineDialog::PostDialogMessage(message, wParam, lParam);
         if (message == WM_DOWNLOAD_FINISHED && engine && engine->ClearSegments()) ++cleared;
     }
-};
-
-// Lets a record write one piece, then holds the worker until a stop is
-// requested: a pause that lands while the worker is in its read loop.
-class WriteGate {
-  public:
-    explicit WriteGate(DownloadEngine& engine) : engine_(engine) {}
-
-    void Hold(CThread& record) {
-        auto write = record.writeAt;
-        record.writeAt = [this, write](std::uint8_t index, std::int32_t offset, const char* buffer,
-                                       std::int32_t count, std::int32_t* written) {
-            bool ok = write(index, offset, buffer, count, written);
-            {
-                std::lock_guard<std::mutex> lock(mutex_);
-                written_[index] += count;
-            }
-            WaitUntil([this] { return engine_.IsStopRequested(); });
-            return ok;
-        };
-    }
-    std::int32_t WrittenBy(std::uint8_t index) const {
-        std::lock_guard<std::mutex> lock(mutex_);
-        auto found = written_.find(index);
-        return found == written_.end() ? 0 : found->second;
-    }
-    size_t Writers() const {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return written_.size();
-    }
-
-  private:
-    DownloadEngine& engine_;
-    mutable std::mutex mutex_;
-    std::map<std::uint8_t, std::int32_t> written_;
-};
-
-// The order in which workers end.
-class FinishLog {
-  public:
-    void Watch(CThread& record) {
-        auto finish = record.onFinished;
-        record.onFinished = [this, finish](std::uint8_t index, SegmentResult result,
-                                           std::int32_t next, std::int32_t remaining) {
-            {
-                std::lock_guard<std::mutex> lock(mutex_);
-                order_.push_back(index);
-            }
-            finish(index, result, next, remaining);
-        };
-    }
-    std::vector<std::uint8_t> Order() const {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return order_;
-    }
-
-  private:
-    mutable std::mutex mutex_;
-    std::vector<std::uint8_t> order_;
 };
 
 }  // namespace

@@ -204,7 +204,8 @@ bool FixtureServer::Answer(const TestSocket& connection, const Request& request)
     std::string head = "HTTP/1.1 " + std::to_string(status) + " " + Reason(status) + "\r\n";
     head += "Content-Type: application/octet-stream\r\n";
     head += extraHeaders;
-    bool keepAlive = !faults.noContentLength && faults.cutBodyAt < 0 && faults.dropAfterBytes < 0;
+    bool keepAlive = !faults.noContentLength && faults.cutBodyAt < 0 && faults.dropAfterBytes < 0 &&
+                     faults.stallAfterBytes < 0;
     if (faults.noContentLength) {
         head += "Connection: close\r\n";
     } else if (!faults.contentLength.empty()) {
@@ -219,6 +220,8 @@ bool FixtureServer::Answer(const TestSocket& connection, const Request& request)
     long long toSend = length;
     if (faults.cutBodyAt >= 0) toSend = std::min(toSend, faults.cutBodyAt);
     if (faults.dropAfterBytes >= 0) toSend = std::min(toSend, faults.dropAfterBytes);
+    const bool stalls = faults.stallAfterBytes >= 0 && faults.stallAfterBytes < toSend;
+    if (stalls) toSend = faults.stallAfterBytes;
     const char* data = body.data() + first;
     const std::size_t pieceSize = faults.burstBytes ? faults.burstBytes : kSendPiece;
     while (toSend > 0 && !stopping_) {
@@ -230,6 +233,10 @@ bool FixtureServer::Answer(const TestSocket& connection, const Request& request)
         if (toSend > 0 && faults.burstGapMs && !Pause(faults.burstGapMs)) return false;
     }
     if (faults.dropAfterBytes >= 0) connection.ResetOnClose();
+    if (stalls) {
+        // Silent, the connection left open, until the server stops.
+        while (Pause(kPollMs)) continue;
+    }
     return keepAlive;
 }
 

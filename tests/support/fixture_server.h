@@ -44,6 +44,8 @@ struct ServeFaults {
     std::size_t burstBytes = 0;     // send the body in bursts of this many bytes...
     unsigned burstGapMs = 0;        // ...falling silent this long between them
     std::string redirectTo;         // answer 302 with this Location
+    // Send this many body bytes, then fall silent until the server stops.
+    long long stallAfterBytes = -1;
 };
 
 class FixtureServer {

@@ -16,9 +16,9 @@ using ::testing::ElementsAre;
 TEST(ProfileReaderTest, ReadsTheWritersSectionsInFileOrder) {
     TempFolder scratch;
     std::string path = scratch.File("state.txt");
-    ASSERT_TRUE(AppendSegmentStateTo(path, 1, 654321, 345679));
-    ASSERT_TRUE(AppendSegmentStateTo(path, 0, 123456, 376544));
-    ASSERT_TRUE(AppendGlobalStateTo(path, 277777, "0A1B2C"));
+    ASSERT_TRUE(SaveStateFile(path, FormatSegmentState(1, 654321, 345679) +
+                                        FormatSegmentState(0, 123456, 376544) +
+                                        FormatGlobalState(277777, "0A1B2C")));
 
     ProfileReader reader(path);
     EXPECT_THAT(reader.ReadSectionNames(), ElementsAre("Thread 01", "Thread 00", "Global"));
@@ -76,8 +76,9 @@ TEST(ProfileReaderTest, AcceptsBareLineFeedsAndCutsLongValues) {
 TEST(ProfileReaderTest, SeesEverySectionOfAFileWithTheMostSegments) {
     TempFolder scratch;
     std::string path = scratch.File("state.txt");
-    for (unsigned i = 0; i < 255; ++i) ASSERT_TRUE(AppendSegmentStateTo(path, i, i, 1));
-    ASSERT_TRUE(AppendGlobalStateTo(path, 7, "H"));
+    std::string text;
+    for (unsigned i = 0; i < 255; ++i) text += FormatSegmentState(i, i, 1);
+    ASSERT_TRUE(SaveStateFile(path, text + FormatGlobalState(7, "H")));
     ProfileReader reader(path);
     const auto& names = reader.ReadSectionNames();
     ASSERT_EQ(names.size(), 256u);

@@ -40,4 +40,26 @@ TEST(TargetFileTest, OpenModesTreatAnExistingFileAsAsked) {
     EXPECT_FALSE(scratch.Exists("f.txt"));
 }
 
+TEST(TargetFileTest, MoveOverReplacesTheFileAtTheNewNameWhole) {
+    TempFolder scratch;
+    ASSERT_TRUE(scratch.Write("state.txt", "the old contents, longer than the new"));
+    TargetFile file;
+    EXPECT_FALSE(file.Flush());
+    ASSERT_TRUE(file.Open(scratch.File("state.new"), TargetFile::OpenMode::CreateAlways));
+    ASSERT_TRUE(file.Append("new", 3));
+    EXPECT_TRUE(file.Flush());
+    file.Close();
+
+    EXPECT_TRUE(TargetFile::MoveOver(scratch.File("state.new"), scratch.File("state.txt")));
+    EXPECT_EQ(scratch.Read("state.txt"), "new");
+    EXPECT_FALSE(scratch.Exists("state.new"));
+    // Nothing to move: the file at the new name stays as it is.
+    EXPECT_FALSE(TargetFile::MoveOver(scratch.File("state.new"), scratch.File("state.txt")));
+    EXPECT_EQ(scratch.Read("state.txt"), "new");
+    // And a name where nothing was before.
+    ASSERT_TRUE(scratch.Write("other.new", "x"));
+    EXPECT_TRUE(TargetFile::MoveOver(scratch.File("other.new"), scratch.File("other.txt")));
+    EXPECT_EQ(scratch.Read("other.txt"), "x");
+}
+
 }  // namespace zel
