@@ -293,7 +293,9 @@ TEST_F(CheckpointsTest, CheckpointCutShortAnywhereResumesCorrectlyOrStartsAfresh
         ASSERT_TRUE(scratch.Write(kStateFileName, checkpoint.substr(0, cut)));
         const bool resumed = engine->PrepareResume(kSize) == ResumePreparation::Ready;
         EXPECT_EQ(resumed, cut >= digestEnd);
-        if (!resumed) ASSERT_TRUE(engine->PrepareFreshDownload(kSize));
+        if (!resumed) {
+            ASSERT_TRUE(engine->PrepareFreshDownload(kSize));
+        }
         std::set<std::string> planned;
         std::int32_t end = 0;
         for (const SegmentRange& range : Ranges()) {
@@ -301,8 +303,11 @@ TEST_F(CheckpointsTest, CheckpointCutShortAnywhereResumesCorrectlyOrStartsAfresh
             EXPECT_TRUE(resumed || range.start == end) << "a fresh split leaves no gap";
             end = range.start + range.length;
         }
-        if (resumed) EXPECT_EQ(planned, resumedRanges);
-        if (!resumed) EXPECT_EQ(end, kSize);
+        if (resumed) {
+            EXPECT_EQ(planned, resumedRanges);
+        } else {
+            EXPECT_EQ(end, kSize);
+        }
         std::string plan = resumed ? "resume" : "fresh";
         for (const std::string& range : planned) plan += " " + range;
         if (!plansDownloaded.insert(plan).second) continue;

@@ -69,11 +69,6 @@ class SegmentedDownloadTest : public ::testing::Test {
 
     std::string PackagePath() const { return scratch.File(kPackageName); }
 
-    std::string DigestOf(const std::string& bytes) {
-        scratch.Write("digest.tmp", bytes);
-        return ComputeFileDigest(scratch.File("digest.tmp"));
-    }
-
     // A fresh download of body from url in count segments, as the controller
     // prepares it.
     void PrepareFresh(const std::string& url, const std::string& body, unsigned count) {

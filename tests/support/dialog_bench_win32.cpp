@@ -1,23 +1,10 @@
 #include <chrono>
 
-#include "engine/file_digest.h"
 #include "session/session_texts.h"
 #include "support/dialog_bench.h"
+#include "support/test_bytes.h"
 
 namespace zel::test {
-
-namespace {
-
-std::string DigestOf(const std::string& bytes) {
-    Sha1Context sha;
-    sha.Update(bytes.data(), bytes.size());
-    sha.Final();
-    char hex[Sha1Context::kHexSize];
-    sha.FormatHex(hex);
-    return hex;
-}
-
-}  // namespace
 
 DialogBench::DialogBench(const Timings& timings) : timings_(timings) {}
 

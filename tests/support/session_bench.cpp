@@ -2,24 +2,10 @@
 
 #include <cstdio>
 
-#include "engine/file_digest.h"
 #include "support/temp_folder.h"
 #include "support/test_bytes.h"
 
 namespace zel::test {
-
-namespace {
-
-std::string DigestOf(const std::string& bytes) {
-    Sha1Context sha;
-    sha.Update(bytes.data(), bytes.size());
-    sha.Final();
-    char hex[Sha1Context::kHexSize];
-    sha.FormatHex(hex);
-    return hex;
-}
-
-}  // namespace
 
 Timings SessionBench::FastTimings() {
     Timings timings = Timings::Instant();

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "engine/file_digest.h"
+
 namespace zel {
 
 // Digests some tests expect were taken with sha1sum over these very bytes:
@@ -14,6 +16,15 @@ std::string PseudoRandomBytes(std::size_t count) {
         bytes[i] = static_cast<char>(x >> 24);
     }
     return bytes;
+}
+
+std::string DigestOf(const std::string& bytes) {
+    Sha1Context sha;
+    sha.Update(bytes.data(), bytes.size());
+    sha.Final();
+    char hex[Sha1Context::kHexSize];
+    sha.FormatHex(hex);
+    return hex;
 }
 
 }  // namespace zel

@@ -9,4 +9,7 @@ namespace zel {
 
 std::string PseudoRandomBytes(std::size_t count);
 
+// The SHA-1 of bytes as a manifest carries it: 40 upper-case hex digits.
+std::string DigestOf(const std::string& bytes);
+
 }  // namespace zel
