@@ -19,6 +19,7 @@
 #include "support/session_bench.h"
 #include "support/temp_folder.h"
 #include "support/test_bytes.h"
+#include "support/worker_hooks.h"
 #include "sys/install_folder.h"
 #include "sys/resource_strings.h"
 #include "ui/downloader_dlg.h"
@@ -368,6 +369,10 @@ TEST(DownloaderDlgTest, CompletePackageIsLaunchedByTheLaunchTimerAndTheDialogClo
             << "nothing is downloaded";
     }
     EXPECT_TRUE(bench.boxes.Answered().empty());
+    // The launched copy keeps its file until it has ended; later tests need
+    // the install folder free.
+    EXPECT_TRUE(test::WaitUntil([&] { return DeleteFileA((folder + "setup.exe").c_str()) != 0; }))
+        << "the launched package ends and lets go of its file";
 }
 
 }  // namespace
