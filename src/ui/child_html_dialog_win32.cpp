@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "ui/child_html_dialog.h"
+#include "ui/control_colour.h"
 #include "ui/html_engine_probe.h"
 #include "ui/key_filter.h"
 #include "ui/wide_text.h"
@@ -68,6 +69,8 @@ INT_PTR CALLBACK CChildHtmlDialog::DialogProc(HWND window, UINT message, WPARAM 
 }
 
 INT_PTR CChildHtmlDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM) {
+    // A stock object: it lives as long as the system and is never freed.
+    if (IsControlColourRequest(message)) return reinterpret_cast<INT_PTR>(GetStockObject(WHITE_BRUSH));
     switch (message) {
         case WM_INITDIALOG:
             return OnInitDialog();
@@ -78,15 +81,6 @@ INT_PTR CChildHtmlDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM) {
         case WM_KEYDOWN:
         case WM_SYSKEYDOWN:
             return TRUE;  // swallowed
-        case WM_CTLCOLORDLG:
-        case WM_CTLCOLORSTATIC:
-        case WM_CTLCOLORBTN:
-        case WM_CTLCOLOREDIT:
-        case WM_CTLCOLORLISTBOX:
-        case WM_CTLCOLORSCROLLBAR:
-        case WM_CTLCOLORMSGBOX:
-            // A stock object: it lives as long as the system and is never freed.
-            return reinterpret_cast<INT_PTR>(GetStockObject(WHITE_BRUSH));
         case WM_ERASEBKGND:
             SetWindowLongPtrA(window_.Get(), DWLP_MSGRESULT, 0);  // not erased
             return TRUE;

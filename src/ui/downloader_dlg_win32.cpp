@@ -7,6 +7,7 @@
 #include "res/resource.h"
 #include "sys/registry_markers.h"
 #include "sys/resource_strings.h"
+#include "ui/control_colour.h"
 #include "ui/downloader_dlg.h"
 #include "ui/key_filter.h"
 #include "ui/tray_animation.h"
@@ -135,16 +136,9 @@ INT_PTR CDownloaderDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
         return Result(0);
     }
     if (session_ && session_->HandleDialogMessage(message, wParam, lParam)) return Result(0);
+    // Returned as it is, not through DWLP_MSGRESULT.
+    if (IsControlColourRequest(message)) return INT_PTR(resources_.WhiteBrush());
     switch (message) {
-        case WM_CTLCOLORDLG:
-        case WM_CTLCOLORSTATIC:
-        case WM_CTLCOLORBTN:
-        case WM_CTLCOLOREDIT:
-        case WM_CTLCOLORLISTBOX:
-        case WM_CTLCOLORSCROLLBAR:
-        case WM_CTLCOLORMSGBOX:
-            // Returned as it is, not through DWLP_MSGRESULT.
-            return INT_PTR(resources_.WhiteBrush());
         case WM_QUERYDRAGICON:
             return INT_PTR(appIcon_);
         case WM_TIMER:
