@@ -173,6 +173,11 @@ class DownloadEngine {
     void WorkerMain(CThread* record);
     SegmentResult DownloadSegment(CThread& record);
     SegmentResult RetrySegment(CThread& record, SegmentResult first);
+    // Fills buffer with up to wanted bytes of the answer, as they arrive;
+    // fewer when the answer ends or a stop is requested. False when a read
+    // failed: *filled still counts what arrived before, to be written.
+    bool FillPiece(InternetHandle request, char* buffer, std::int32_t wanted,
+                   std::int32_t* filled);
     // Reads count bytes of the answer and throws them away: a server that
     // ignores Range sends the package from its first byte.
     SegmentResult SkipLeadingBytes(InternetHandle request, std::int32_t count, char* buffer,

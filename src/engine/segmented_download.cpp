@@ -215,6 +215,22 @@ SegmentResult DownloadEngine::SkipLeadingBytes(InternetHandle request, std::int3
     return ResultComplete;
 }
 
+bool DownloadEngine::FillPiece(InternetHandle request, char* buffer, std::int32_t wanted,
+                               std::int32_t* filled) {
+    // Each write holds the write lock for the write pause, so a line that
+    // brings a few KiB at a time is gathered into whole pieces rather than
+    // paying that pause per fragment.
+    *filled = 0;
+    while (*filled < wanted && !IsStopRequested()) {
+        Dword read = 0;
+        Dword room = static_cast<Dword>(wanted - *filled);
+        if (!ReadAvailable(internetApi_, request, buffer + *filled, room, &read)) return false;
+        if (read == 0 || read > room) break;  // the answer ended
+        *filled += static_cast<std::int32_t>(read);
+    }
+    return true;
+}
+
 SegmentResult DownloadEngine::DownloadSegment(CThread& record) {
     if (IsStopRequested()) return ResultStopped;
     // Only a package smaller than the segment count makes empty segments.
@@ -269,18 +285,21 @@ SegmentResult DownloadEngine::DownloadSegment(CThread& record) {
             break;
         }
         if (got + wanted > record.chunkLength) wanted = record.chunkLength - got;
-        Dword read = 0;
-        if (!ReadAvailable(api, request.Get(), buffer.data(), static_cast<Dword>(wanted), &read)) {
+        std::int32_t count = 0;
+        bool lineHeld = FillPiece(request.Get(), buffer.data(), wanted, &count);
+        if (count > 0) {
+            std::int32_t written = 0;
+            if (!record.writeAt(record.index, record.startPos + got, buffer.data(), count,
+                                &written))
+                break;
+            got += count;
+            lastWorkerBytes_ = got;
+        }
+        if (!lineHeld) {
             result = ResultTransportError;
             break;
         }
-        if (read == 0 || read > static_cast<Dword>(wanted)) break;  // the answer ended early
-        std::int32_t count = static_cast<std::int32_t>(read);
-        std::int32_t written = 0;
-        if (!record.writeAt(record.index, record.startPos + got, buffer.data(), count, &written))
-            break;
-        got += count;
-        lastWorkerBytes_ = got;
+        if (count < wanted && !IsStopRequested()) break;  // the answer ended early
     } while (got < record.chunkLength);
     record.received = got;
     if (got == record.chunkLength) result = ResultComplete;

@@ -365,10 +365,11 @@ TEST(CheckpointCrashTest, KilledDownloadResumesFromItsLastCheckpoint) {
     constexpr std::int32_t kSize = 3 * 1024 * 1024;
     constexpr std::int32_t kHalf = kSize / 2;
     test::SessionBench bench;
-    // Each range answer falls silent at 55 % of its segment: however slow
-    // the machine, the download cannot end before the kill.
+    // Each range answer falls silent at 54 % of its segment: however slow
+    // the machine, the download cannot end before the kill. The silence
+    // comes after whole 32 KiB pieces, so every byte before it is written.
     test::ServeFaults stall;
-    stall.stallAfterBytes = kHalf / 100 * 55;
+    stall.stallAfterBytes = 26 * 32768;
     bench.ServePackage(kSize, stall);
     bench.MakeController();
     test::ChildProcess child(

@@ -528,6 +528,29 @@ TEST_F(SegmentedDownloadTest, LineFallingSilentLongerThanTheTimeOutStillMakesPro
         EXPECT_GT(std::stoi(ranges[i].substr(6)), std::stoi(ranges[i - 1].substr(6))) << i;
 }
 
+// The write pause is paid once per write: data that arrives in small pieces
+// is still written in whole buffers, or a paced download slows to a crawl.
+TEST_F(SegmentedDownloadTest, DataArrivingInSmallPiecesIsWrittenInWholeBuffers) {
+    std::string body = PseudoRandomBytes(5 * 32768 + 1000);
+    FixtureServer::Faults trickle;
+    trickle.burstBytes = 2048;
+    trickle.burstGapMs = 2;
+    ServeAndPrepare(body, 1, trickle);
+    std::mutex mutex;
+    std::vector<std::int32_t> counts;
+    BeforeEachWrite([&](std::int32_t, std::int32_t count) {
+        std::lock_guard<std::mutex> lock(mutex);
+        counts.push_back(count);
+        return true;
+    });
+    ASSERT_TRUE(engine->StartWorkers(false));
+    WaitForFinished();
+
+    EXPECT_TRUE(scratch.Read(kPackageName) == body) << "the package file holds the package";
+    std::lock_guard<std::mutex> lock(mutex);
+    EXPECT_THAT(counts, ElementsAre(32768, 32768, 32768, 32768, 32768, 1000));
+}
+
 // Range answers never go to the system's internet cache: no second copy of
 // the package outside the install folder, and no stale answer from it.
 TEST_F(SegmentedDownloadTest, RangeAnswersStayOutOfTheSystemsCache) {
