@@ -43,10 +43,10 @@ void FinishLog::Watch(CThread& record) {
     auto finish = record.onFinished;
     record.onFinished = [this, finish](std::uint8_t index, SegmentResult result, std::int32_t next,
                                        std::int32_t remaining) {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            order_.push_back(index);
-        }
+        // Held across the engine's own handling, so that two workers ending
+        // together are logged in the order the engine took them.
+        std::lock_guard<std::mutex> lock(mutex_);
+        order_.push_back(index);
         finish(index, result, next, remaining);
     };
 }
