@@ -2,6 +2,7 @@
 
 #include "session/session_texts.h"
 #include "support/dialog_bench.h"
+#include "support/manifest_text.h"
 #include "support/test_bytes.h"
 
 namespace zel::test {
@@ -17,14 +18,7 @@ DialogBench::~DialogBench() {
 void DialogBench::ServePackage(const std::string& bytes) {
     server.Serve(kPackagePath, bytes);
     server.Serve(kManifestPath,
-                 "<?xml version=\"1.0\"?>\n<zel>\n"
-                 "  <alternate_url_count>1</alternate_url_count>\n"
-                 "  <alternate_setupurl>" +
-                     server.Url(kPackagePath) +
-                     "</alternate_setupurl>\n"
-                     "  <flag>\"" +
-                     DigestOf(bytes) + "\"</flag>\n  <size>" + std::to_string(bytes.size()) +
-                     "</size>\n</zel>\n");
+                 OneUrlManifest(server.Url(kPackagePath), DigestOf(bytes), bytes.size()));
 }
 
 void DialogBench::Make(const SessionFactory& makeSession) {

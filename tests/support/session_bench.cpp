@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "support/manifest_text.h"
 #include "support/temp_folder.h"
 #include "support/test_bytes.h"
 
@@ -38,14 +39,8 @@ void SessionBench::ServePackage(std::int32_t size, const ServeFaults& faults,
 
 void SessionBench::ServeManifest(const std::string& digestText, const std::string& packageUrl) {
     server.Serve(kManifestPath,
-                 "<?xml version=\"1.0\"?>\n<zel>\n"
-                 "  <alternate_url_count>1</alternate_url_count>\n"
-                 "  <alternate_setupurl>" +
-                     (packageUrl.empty() ? server.Url(kPackagePath) : packageUrl) +
-                     "</alternate_setupurl>\n"
-                     "  <flag>\"" +
-                     digestText + "\"</flag>\n  <size>" + std::to_string(package_.size()) +
-                     "</size>\n</zel>\n");
+                 OneUrlManifest(packageUrl.empty() ? server.Url(kPackagePath) : packageUrl,
+                                digestText, package_.size()));
 }
 
 SessionController& SessionBench::MakeController() {
