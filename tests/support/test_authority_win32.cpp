@@ -1,5 +1,7 @@
-#include <wincrypt.h>
 #include <windows.h>
+// wincrypt.h needs the base types of windows.h, which leaves it out under
+// WIN32_LEAN_AND_MEAN.
+#include <wincrypt.h>
 
 #include <cstdio>
 #include <vector>
