@@ -46,6 +46,7 @@ void SetupManifest::Clear() {
     setupHash.clear();
     sizeText.clear();
     saveFileName.clear();
+    alternateUrls.clear();
 }
 
 bool SetupManifest::Parse(const char* text) {
@@ -85,6 +86,7 @@ void SetupManifest::SetField(const std::string& name, const std::string& value) 
         alternateUrlCount = LeadingInt32(value);
         chosenUrlIndex = PickUrlIndex();
     } else if (SameTextNoCase(name, "alternate_setupurl")) {
+        alternateUrls.push_back(value);
         if (urlsTaken <= chosenUrlIndex) {
             ++urlsTaken;
             setupUrl = value;
@@ -119,6 +121,32 @@ std::int32_t SetupManifest::PickUrlIndex() {
     }
     chosenUrlIndex = x;
     return x;
+}
+
+bool SetupManifest::IsUsableAlternate(const std::string& url) {
+    return !url.empty();
+}
+
+std::int32_t ChooseAlternate(const std::vector<std::string>& alternates, std::int32_t chosen,
+                             const TroubleRank& trouble) {
+    const std::int32_t count = static_cast<std::int32_t>(alternates.size());
+    if (count == 0) return -1;
+    if (chosen < 0 || chosen >= count) chosen = count - 1;
+    std::int32_t best = -1;
+    std::uint64_t bestRank = 0;
+    // The chosen one is looked at first, then the others from just after it.
+    for (std::int32_t step = 0; step < count; ++step) {
+        const std::int32_t at = (chosen + step) % count;
+        const std::string& url = alternates[static_cast<std::size_t>(at)];
+        if (!SetupManifest::IsUsableAlternate(url)) continue;
+        const std::uint64_t rank = trouble ? trouble(url) : 0;
+        if (rank == 0) return at;
+        if (best < 0 || rank < bestRank) {
+            best = at;
+            bestRank = rank;
+        }
+    }
+    return best;
 }
 
 bool SetupManifest::IsPlainFileName(const std::string& name) {

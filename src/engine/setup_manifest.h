@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace zel {
 
@@ -20,6 +21,9 @@ struct SetupManifest {
     std::int32_t alternateUrlCount = 0;
     std::int32_t chosenUrlIndex = 0;
     std::int32_t urlsTaken = 0;
+    // Every "alternate_setupurl", in document order: where to go when the
+    // chosen one keeps failing.
+    std::vector<std::string> alternateUrls;
 
     // Millisecond tick readings that seed the URL choice; tests replace it
     // to walk the choice through many clock values.
@@ -27,7 +31,8 @@ struct SetupManifest {
 
     SetupManifest();
 
-    // Empties the four texts; numbers, threadCount and savedSetupHash stay.
+    // Empties the four texts and the alternates; numbers, threadCount and
+    // savedSetupHash stay.
     void Clear();
 
     // Reads a manifest (NUL-terminated bytes) into the members. False only
@@ -43,10 +48,24 @@ struct SetupManifest {
     // a count of 1 or less, otherwise between 1 and count - 1.
     std::int32_t PickUrlIndex();
 
+    // Whether an alternate address may be fetched from at all.
+    static bool IsUsableAlternate(const std::string& url);
+
     // False for anything that could leave the install folder or name a
     // device: empty, ".", "..", separators, drive colons, control
     // characters, <>"|?*, and CON, PRN, AUX, NUL, COM1-9, LPT1-9.
     static bool IsPlainFileName(const std::string& name);
 };
+
+// How much trouble an address has given lately: 0 none, higher for a more
+// recent failure.
+using TroubleRank = std::function<std::uint64_t(const std::string& url)>;
+
+// The position among alternates to fetch from, given the position chosen:
+// the chosen one while it is usable and gives no trouble; otherwise the
+// usable alternate with the least trouble, the first such after the chosen
+// one in document order (going round). -1 when none is usable.
+std::int32_t ChooseAlternate(const std::vector<std::string>& alternates, std::int32_t chosen,
+                             const TroubleRank& trouble);
 
 }  // namespace zel
