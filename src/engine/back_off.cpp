@@ -21,8 +21,10 @@ unsigned BackOff::NextWait() {
     for (unsigned i = 0; i < n && ceiling < capMs_; ++i) ceiling *= 2;
     const std::uint64_t upper =
         std::max<std::uint64_t>(firstWaitMs_, std::min<std::uint64_t>(ceiling, capMs_));
+    // The draw taken as a fraction of the span: 0 gives the first wait, the
+    // largest draw the ceiling, without the bias of a remainder.
     const std::uint64_t span = upper - firstWaitMs_ + 1;
-    return static_cast<unsigned>(firstWaitMs_ + random_() % span);
+    return static_cast<unsigned>(firstWaitMs_ + ((random_() * span) >> 32));
 }
 
 BackOff::RandomSource MakeRandomSource(const void* salt) {
@@ -31,10 +33,11 @@ BackOff::RandomSource MakeRandomSource(const void* salt) {
         TickCount() ^ static_cast<std::uint32_t>(address) ^
         static_cast<std::uint32_t>(static_cast<std::uint64_t>(address) >> 32);
     auto random = std::make_shared<PseudoRandom>(seed);
+    // Three 15-bit draws fill the 32 bits.
     return [random] {
-        const std::uint32_t high = static_cast<std::uint32_t>(random->Next());
-        const std::uint32_t low = static_cast<std::uint32_t>(random->Next());
-        return (high << 15) | low;
+        std::uint32_t value = static_cast<std::uint32_t>(random->Next());
+        value = (value << 15) | static_cast<std::uint32_t>(random->Next());
+        return (value << 2) | (static_cast<std::uint32_t>(random->Next()) & 3u);
     };
 }
 

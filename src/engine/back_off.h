@@ -16,7 +16,8 @@ namespace zel {
 
 class BackOff {
   public:
-    // Any 32-bit value, evenly spread; several draws may be taken per wait.
+    // Evenly spread over all 32 bits; one draw per wait, read as a fraction
+    // of the wait's range (0: the first wait, the largest: the ceiling).
     using RandomSource = std::function<std::uint32_t()>;
 
     // A null random source takes the program's own, seeded apart for every
