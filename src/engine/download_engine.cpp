@@ -7,7 +7,9 @@ namespace zel {
 
 DownloadEngine::DownloadEngine(EngineDialog& owner, const Timings& pacing,
                                const WinInetBinder& bind)
-    : ownerDialog_(owner), timings_(pacing) {
+    : ownerDialog_(owner),
+      timings_(pacing),
+      serverPacing_(pacing.retryAfterSecondMs, pacing.retryAfterCapMs) {
     // No folder (no profile, no rights) leaves it empty: the package and the
     // resume file then cannot be written, which the controller reports.
     if (!GetInstallFolder(installFolder_, std::string())) installFolder_.clear();
@@ -86,18 +88,27 @@ void DownloadEngine::CloseInternetSession() {
 }
 
 std::int32_t DownloadEngine::QueryRemoteSize(const std::string& url) const {
-    return zel::QueryRemoteSize(internetApi_, internetSession_.load(), url);
+    return zel::QueryRemoteSize(internetApi_, internetSession_.load(), url, &serverPacing_);
 }
 
 std::int32_t DownloadEngine::QueryPackageSize() const {
-    return QueryRemoteSize(manifest_.setupUrl);
+    const std::string url = manifest_.setupUrl;
+    const std::int32_t size = QueryRemoteSize(url);
+    if (size < 0) addressTrouble_.NoteFailure(url);
+    return size;
+}
+
+unsigned DownloadEngine::ServerWaitMs(const std::string& url) const {
+    UrlParts parts;
+    if (url.empty() || !CrackUrl(internetApi_, url, parts)) return 0;
+    return serverPacing_.WaitMs(HostKey(parts));
 }
 
 bool DownloadEngine::DownloadToBuffer(const std::string& url, std::int32_t size,
                                       char* buffer) const {
     try {
         return zel::DownloadToBuffer(internetApi_, internetSession_.load(), timings_, url, size,
-                                     buffer);
+                                     buffer, &serverPacing_);
     } catch (...) {
         return false;
     }

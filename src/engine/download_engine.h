@@ -19,10 +19,12 @@
 #include <string>
 #include <vector>
 
+#include "engine/address_trouble.h"
 #include "engine/checkpoint_schedule.h"
 #include "engine/engine_dialog.h"
 #include "engine/resume_state.h"
 #include "engine/segment.h"
+#include "engine/server_pacing.h"
 #include "engine/setup_manifest.h"
 #include "engine/timings.h"
 #include "engine/wininet_api.h"
@@ -74,10 +76,15 @@ class DownloadEngine {
     // the session; false means the user gave up.
     bool EnsureInternetSession(EngineDialog& window);
     // True when the manifest was fetched, parsed, named a setup URL and a
-    // plain file name to save it under.
+    // plain file name to save it under. Of its alternates, one that has been
+    // failing lately is passed over for another.
     bool FetchManifest(const std::string& url);
-    // The size of the manifest's package by a HEAD request; -1 on failure.
+    // The size of the manifest's package by a HEAD request; -1 on failure,
+    // which counts against the address.
     std::int32_t QueryPackageSize() const;
+    // What is left of the quiet that the server of url asked for (a 503 or
+    // 429 answer's Retry-After); 0 when it asked for none.
+    unsigned ServerWaitMs(const std::string& url) const;
     // Deletes the package, creates it anew at size bytes and splits it into
     // the manifest's segment count; false when the file cannot be made.
     bool PrepareFreshDownload(std::int32_t size);
@@ -173,11 +180,16 @@ class DownloadEngine {
     void WorkerMain(CThread* record);
     SegmentResult DownloadSegment(CThread& record);
     SegmentResult RetrySegment(CThread& record, SegmentResult first);
+    // Waits before a worker's next attempt: the wait its back-off chose, or
+    // longer when the server asked for quiet; a stop ends it early.
+    void WaitBeforeRetry(const CThread& record, unsigned chosenMs);
+    // The record's address keeps failing: counted against it, and the
+    // record moves to the alternate with the least trouble, if another.
+    void MoveToAnotherAlternate(CThread& record);
     // Fills buffer with up to wanted bytes of the answer, as they arrive;
     // fewer when the answer ends or a stop is requested. False when a read
     // failed: *filled still counts what arrived before, to be written.
-    bool FillPiece(InternetHandle request, char* buffer, std::int32_t wanted,
-                   std::int32_t* filled);
+    bool FillPiece(InternetHandle request, char* buffer, std::int32_t wanted, std::int32_t* filled);
     // Reads count bytes of the answer and throws them away: a server that
     // ignores Range sends the package from its first byte.
     SegmentResult SkipLeadingBytes(InternetHandle request, std::int32_t count, char* buffer,
@@ -210,6 +222,10 @@ class DownloadEngine {
 
     EngineDialog& ownerDialog_;
     const Timings timings_;
+    // Both kept across passes, guarded inside; the const size query notes
+    // its answer in them too.
+    mutable ServerPacing serverPacing_;
+    mutable AddressTrouble addressTrouble_;
     WinInetApi internetApi_;  // bound once in the constructor, read-only afterwards
     std::atomic<InternetHandle> internetSession_{nullptr};
     std::vector<std::string> errorList_;  // never shown

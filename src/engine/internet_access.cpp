@@ -1,10 +1,13 @@
 #include "engine/internet_access.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <limits>
 #include <vector>
 
+#include "engine/retry_after.h"
+#include "engine/server_pacing.h"
 #include "engine/timings.h"
 #include "sys/decimal_number.h"
 #include "sys/system_message.h"
@@ -171,8 +174,24 @@ bool QueryTextHeader(const WinInetApi& api, InternetHandle request, Dword level,
     return false;
 }
 
-std::int32_t QueryRemoteSize(const WinInetApi& api, InternetHandle session,
-                             const std::string& url) {
+std::string HostKey(const UrlParts& parts) {
+    return parts.host + ":" + std::to_string(parts.port);
+}
+
+void NoteRetryAfter(const WinInetApi& api, InternetHandle request, std::int32_t status,
+                    const UrlParts& parts, ServerPacing* pacing) {
+    if (!pacing || (status != 503 && status != 429)) return;
+    std::string text;
+    if (!QueryTextHeader(api, request, inet::kQueryRetryAfter, text)) return;
+    const auto now = std::chrono::duration_cast<std::chrono::seconds>(
+        std::chrono::system_clock::now().time_since_epoch());
+    std::int64_t seconds = 0;
+    if (ParseRetryAfter(text, now.count(), &seconds))
+        pacing->NoteRetryAfter(HostKey(parts), seconds);
+}
+
+std::int32_t QueryRemoteSize(const WinInetApi& api, InternetHandle session, const std::string& url,
+                             ServerPacing* pacing) {
     UrlParts parts;
     if (!CrackUrl(api, url, parts) || !IsWebScheme(parts)) return -1;
     ScopedInternetHandle connection = ConnectToHost(api, session, parts);
@@ -181,12 +200,15 @@ std::int32_t QueryRemoteSize(const WinInetApi& api, InternetHandle session,
         OpenRequest(api, connection, "HEAD", parts, inet::kHeadRequestFlags);
     if (!request || !api.HttpSendRequestA) return -1;
     if (!api.HttpSendRequestA(request.Get(), nullptr, 0, nullptr, 0)) return -1;
-    if (QueryStatusCode(api, request.Get()) != 200) return -1;
+    const std::int32_t status = QueryStatusCode(api, request.Get());
+    NoteRetryAfter(api, request.Get(), status, parts, pacing);
+    if (status != 200) return -1;
     return QueryNumberHeader(api, request.Get(), inet::kQueryContentLength);
 }
 
 bool DownloadToBuffer(const WinInetApi& api, InternetHandle session, const Timings& timings,
-                      const std::string& url, std::int32_t size, char* buffer) {
+                      const std::string& url, std::int32_t size, char* buffer,
+                      ServerPacing* pacing) {
     if (size < 0 || (size > 0 && !buffer)) return false;
     UrlParts parts;
     if (!CrackUrl(api, url, parts) || !IsWebScheme(parts)) return false;
@@ -197,7 +219,9 @@ bool DownloadToBuffer(const WinInetApi& api, InternetHandle session, const Timin
     if (!request || !api.HttpSendRequestA || !api.InternetReadFile) return false;
     ApplyRequestTimeouts(api, request.Get(), timings);
     if (!api.HttpSendRequestA(request.Get(), nullptr, 0, nullptr, 0)) return false;
-    if (QueryStatusCode(api, request.Get()) != 200) return false;
+    const std::int32_t status = QueryStatusCode(api, request.Get());
+    NoteRetryAfter(api, request.Get(), status, parts, pacing);
+    if (status != 200) return false;
     std::int32_t total = 0;
     while (total < size) {
         Dword got = 0;

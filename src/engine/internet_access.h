@@ -11,6 +11,7 @@
 
 namespace zel {
 
+class ServerPacing;
 struct Timings;
 
 // Closes one internet handle through the table when it goes out of scope.
@@ -83,15 +84,26 @@ std::int32_t QueryNumberHeader(const WinInetApi& api, InternetHandle request, Dw
 // A header of a sent request as raw text; false when the answer lacks it.
 bool QueryTextHeader(const WinInetApi& api, InternetHandle request, Dword level, std::string& text);
 
+// "host:port" of a URL's parts: what a server's Retry-After is kept under.
+std::string HostKey(const UrlParts& parts);
+
+// A 503 or 429 answer's Retry-After, noted for the request's host in pacing
+// (when there is one); any other answer leaves it alone.
+void NoteRetryAfter(const WinInetApi& api, InternetHandle request, std::int32_t status,
+                    const UrlParts& parts, ServerPacing* pacing);
+
 // The size of an http or https resource by a HEAD request: the
 // Content-Length of a 200 answer, else -1 (any other status, no length,
 // another scheme, no connection, a server certificate that fails its check).
-std::int32_t QueryRemoteSize(const WinInetApi& api, InternetHandle session, const std::string& url);
+// A server asking for quiet has it noted in pacing.
+std::int32_t QueryRemoteSize(const WinInetApi& api, InternetHandle session, const std::string& url,
+                             ServerPacing* pacing = nullptr);
 
 // GETs the resource into buffer; true only when exactly size bytes arrived.
 // Bytes beyond size are never read.
 bool DownloadToBuffer(const WinInetApi& api, InternetHandle session, const Timings& timings,
-                      const std::string& url, std::int32_t size, char* buffer);
+                      const std::string& url, std::int32_t size, char* buffer,
+                      ServerPacing* pacing = nullptr);
 
 // The text for an internet library error code.
 std::string FormatInternetError(const WinInetApi& api, Dword code);

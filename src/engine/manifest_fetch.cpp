@@ -1,4 +1,5 @@
 // Fetching the setup manifest, and the connectivity check that precedes it.
+#include <algorithm>
 #include <chrono>
 #include <new>
 #include <thread>
@@ -66,6 +67,18 @@ bool DownloadEngine::FetchManifest(const std::string& url) {
     // A name that could leave the install folder, or that would make the
     // package and the resume file one file, is never kept around.
     if (usable && !safeName) read.saveFileName.clear();
+    if (usable) {
+        // The package keeps the name the first choice gave it, whichever
+        // mirror serves it: a package begun at one is resumed from another.
+        const auto& alternates = read.alternateUrls;
+        const auto chosen = std::find(alternates.begin(), alternates.end(), read.setupUrl);
+        if (chosen != alternates.end()) {
+            const std::int32_t at = ChooseAlternate(
+                alternates, static_cast<std::int32_t>(chosen - alternates.begin()),
+                [this](const std::string& address) { return addressTrouble_.Rank(address); });
+            if (at >= 0) read.setupUrl = alternates[static_cast<std::size_t>(at)];
+        }
+    }
     std::lock_guard<std::mutex> lock(manifestLock_);
     manifest_ = std::move(read);
     return usable && safeName;

@@ -1,9 +1,11 @@
 // The segmented download: the package file, the segment records, and the
 // worker threads that fetch one byte range each and write it at its offset.
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <vector>
 
+#include "engine/back_off.h"
 #include "engine/content_range.h"
 #include "engine/download_engine.h"
 #include "engine/internet_access.h"
@@ -15,6 +17,10 @@ namespace {
 
 constexpr std::int32_t kReadBufferSize = 32768;
 constexpr std::int32_t kZeroFillPiece = 262144;
+// Attempts in a row that fail at one address without a byte before the
+// worker turns to another alternate: the first failure may be a passing
+// glitch, retried where it happened.
+constexpr unsigned kFailuresBeforeNextAlternate = 2;
 
 void Pause(unsigned milliseconds) {
     if (milliseconds > 0) std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
@@ -198,7 +204,12 @@ bool DownloadEngine::AnswerFitsRange(InternetHandle request, std::int32_t status
         return false;
     // A piece ending early is fine (the retry asks for the rest); a shifted
     // piece or one of another file would land at the wrong place.
-    return range.first == record.startPos && range.total == manifest_.totalSize;
+    if (range.first != record.startPos) return false;
+    if (range.total == manifest_.totalSize) return true;
+    // A complete length of "*" (the server does not know it, or will not
+    // say): the size request told it already, so the exact piece asked for
+    // is as good as any.
+    return range.total < 0 && range.last == record.startPos + record.chunkLength - 1;
 }
 
 SegmentResult DownloadEngine::SkipLeadingBytes(InternetHandle request, std::int32_t count,
@@ -263,6 +274,7 @@ SegmentResult DownloadEngine::DownloadSegment(CThread& record) {
     if (IsStopRequested()) return ResultStopped;
     if (!api.HttpSendRequestA(request.Get(), nullptr, 0, nullptr, 0)) return ResultTransportError;
     std::int32_t status = QueryStatusCode(api, request.Get());
+    NoteRetryAfter(api, request.Get(), status, parts, &serverPacing_);
     if (status != 200 && status != 206) return ResultFailed;
     if (!AnswerFitsRange(request.Get(), status, record)) return ResultFailed;
 
@@ -302,22 +314,59 @@ SegmentResult DownloadEngine::DownloadSegment(CThread& record) {
         if (count < wanted && !IsStopRequested()) break;  // the answer ended early
     } while (got < record.chunkLength);
     record.received = got;
+    if (got > 0) addressTrouble_.NoteProgress(record.url);
     if (got == record.chunkLength) result = ResultComplete;
     return result;
 }
 
 SegmentResult DownloadEngine::RetrySegment(CThread& record, SegmentResult first) {
     SegmentResult result = first;
-    Pause(timings_.firstRetryWaitMs);
+    // The first retry keeps its own longer wait; the back-off paces the
+    // attempts after it, from their usual short wait on.
+    BackOff backOff(timings_.nextRetryWaitMs, timings_.backOffCapMs, timings_.backOffRandom);
+    unsigned failuresHere = record.received > 0 ? 0 : 1;
+    unsigned wait = timings_.firstRetryWaitMs;
     for (;;) {
+        WaitBeforeRetry(record, wait);
         if (!CountsAsConnected(internetApi_)) return result;
         record.startPos += record.received;
         record.chunkLength -= record.received;
         record.received = 0;
         result = IsStopRequested() ? ResultStopped : DownloadSegment(record);
-        Pause(timings_.nextRetryWaitMs);
-        if (result == ResultComplete || result == ResultStopped) return result;
+        if (result == ResultComplete || result == ResultStopped) {
+            stopEvent_.WaitFor(std::chrono::milliseconds(timings_.nextRetryWaitMs));
+            return result;
+        }
+        if (record.received > 0) {
+            // Bytes came: whatever failed after them, the fault is not lasting.
+            backOff.Reset();
+            failuresHere = 0;
+        } else if (++failuresHere >= kFailuresBeforeNextAlternate ||
+                   addressTrouble_.Rank(record.url) > 0) {
+            MoveToAnotherAlternate(record);
+            failuresHere = 0;
+        }
+        wait = backOff.NextWait();
     }
+}
+
+void DownloadEngine::WaitBeforeRetry(const CThread& record, unsigned chosenMs) {
+    const unsigned wait = std::max(chosenMs, ServerWaitMs(record.url));
+    if (timings_.onRetryWait) timings_.onRetryWait(RetryLoop::Worker, wait);
+    // Pause, Restart and Cancel must not wait out a long back-off.
+    if (wait > 0) stopEvent_.WaitFor(std::chrono::milliseconds(wait));
+}
+
+void DownloadEngine::MoveToAnotherAlternate(CThread& record) {
+    addressTrouble_.NoteFailure(record.url);
+    // The manifest stays as it is while workers run.
+    const std::vector<std::string>& alternates = manifest_.alternateUrls;
+    const auto here = std::find(alternates.begin(), alternates.end(), record.url);
+    if (here == alternates.end()) return;
+    const std::int32_t next =
+        ChooseAlternate(alternates, static_cast<std::int32_t>(here - alternates.begin()),
+                        [this](const std::string& url) { return addressTrouble_.Rank(url); });
+    if (next >= 0) record.url = alternates[static_cast<std::size_t>(next)];
 }
 
 void DownloadEngine::OnWorkerStarted(std::uint8_t) {

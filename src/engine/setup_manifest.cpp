@@ -46,6 +46,7 @@ void SetupManifest::Clear() {
     setupHash.clear();
     sizeText.clear();
     saveFileName.clear();
+    alternateUrls.clear();
 }
 
 bool SetupManifest::Parse(const char* text) {
@@ -86,6 +87,7 @@ void SetupManifest::SetField(const std::string& name, const std::string& value) 
         chosenUrlIndex = PickUrlIndex();
     } else if (SameTextNoCase(name, "alternate_setupurl")) {
         if (!IsUsableAlternateUrl(value, requireHttps)) return;
+        alternateUrls.push_back(value);
         if (urlsTaken <= chosenUrlIndex) {
             ++urlsTaken;
             setupUrl = value;
@@ -126,6 +128,32 @@ bool SetupManifest::IsUsableAlternateUrl(const std::string& url, bool requireHtt
     static const std::string kHttps = "https://";
     return !requireHttps ||
            (url.size() > kHttps.size() && SameTextNoCase(url.substr(0, kHttps.size()), kHttps));
+}
+
+bool SetupManifest::IsUsableAlternate(const std::string& url) {
+    return !url.empty();
+}
+
+std::int32_t ChooseAlternate(const std::vector<std::string>& alternates, std::int32_t chosen,
+                             const TroubleRank& trouble) {
+    const std::int32_t count = static_cast<std::int32_t>(alternates.size());
+    if (count == 0) return -1;
+    if (chosen < 0 || chosen >= count) chosen = count - 1;
+    std::int32_t best = -1;
+    std::uint64_t bestRank = 0;
+    // The chosen one is looked at first, then the others from just after it.
+    for (std::int32_t step = 0; step < count; ++step) {
+        const std::int32_t at = (chosen + step) % count;
+        const std::string& url = alternates[static_cast<std::size_t>(at)];
+        if (!SetupManifest::IsUsableAlternate(url)) continue;
+        const std::uint64_t rank = trouble ? trouble(url) : 0;
+        if (rank == 0) return at;
+        if (best < 0 || rank < bestRank) {
+            best = at;
+            bestRank = rank;
+        }
+    }
+    return best;
 }
 
 bool SetupManifest::IsPlainFileName(const std::string& name) {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "engine/build_config.h"
 
@@ -25,6 +26,9 @@ struct SetupManifest {
     // Only https alternates are usable; the build's setting unless a test
     // says otherwise. Kept across readings.
     bool requireHttps = build::kRequireHttps;
+    // Every usable "alternate_setupurl", in document order: where to go when
+    // the chosen one keeps failing.
+    std::vector<std::string> alternateUrls;
 
     // Millisecond tick readings that seed the URL choice; tests replace it
     // to walk the choice through many clock values.
@@ -32,7 +36,8 @@ struct SetupManifest {
 
     SetupManifest();
 
-    // Empties the four texts; numbers, threadCount and savedSetupHash stay.
+    // Empties the four texts and the alternates; numbers, threadCount and
+    // savedSetupHash stay.
     void Clear();
 
     // Reads a manifest (NUL-terminated bytes) into the members. False only
@@ -52,11 +57,24 @@ struct SetupManifest {
     // or with https required only an https one. The choice passes over the
     // others as if the manifest did not list them.
     static bool IsUsableAlternateUrl(const std::string& url, bool requireHttps);
+    // Whether a listed alternate may be fetched from at all.
+    static bool IsUsableAlternate(const std::string& url);
 
     // False for anything that could leave the install folder or name a
     // device: empty, ".", "..", separators, drive colons, control
     // characters, <>"|?*, and CON, PRN, AUX, NUL, COM1-9, LPT1-9.
     static bool IsPlainFileName(const std::string& name);
 };
+
+// How much trouble an address has given lately: 0 none, higher for a more
+// recent failure.
+using TroubleRank = std::function<std::uint64_t(const std::string& url)>;
+
+// The position among alternates to fetch from, given the position chosen:
+// the chosen one while it is usable and gives no trouble; otherwise the
+// usable alternate with the least trouble, the first such after the chosen
+// one in document order (going round). -1 when none is usable.
+std::int32_t ChooseAlternate(const std::vector<std::string>& alternates, std::int32_t chosen,
+                             const TroubleRank& trouble);
 
 }  // namespace zel

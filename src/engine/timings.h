@@ -3,9 +3,19 @@
 // they run in milliseconds instead of seconds.
 #pragma once
 
+#include <cstdint>
+#include <functional>
+
 #include "engine/build_config.h"
 
 namespace zel {
+
+// The retry loops that back off while their failures last.
+enum class RetryLoop {
+    Pass,       // a session pass that could not get the manifest or the package size
+    Worker,     // a worker's failed range attempts
+    Reconnect,  // the polls for a lost connection
+};
 
 struct Timings {
     // Internet access: time-outs put on every request.
@@ -34,6 +44,21 @@ struct Timings {
     unsigned workerPollMs = 21;          // one round of waiting for workers to leave
     unsigned workerPollRounds = 8192;    // rounds before giving up on them
 
+    // Faults that last. Each retry loop keeps its first wait above; every
+    // further consecutive failure waits a random time between that and
+    // min(backOffCapMs, first wait x 2^n).
+    unsigned backOffCapMs = 60000;
+    // A 503 or 429 answer's Retry-After: how long one of its seconds lasts
+    // (tests shrink it), and the longest quiet honoured.
+    unsigned retryAfterSecondMs = 1000;
+    unsigned retryAfterCapMs = 600000;
+    // The back-offs' random draws; null: the program's own, seeded apart for
+    // every loop. Tests put a fixed sequence here.
+    std::function<std::uint32_t()> backOffRandom;
+    // Told every wait a retry loop chose before it waits it (any thread);
+    // tests record the schedule here instead of timing it.
+    std::function<void(RetryLoop loop, unsigned waitMs)> onRetryWait;
+
     // The pacing a test wants: no pauses at all, short time-outs, and a
     // bounded wait for workers.
     static Timings Instant() {
@@ -55,6 +80,7 @@ struct Timings {
         t.shortWaitMs = 0;
         t.launchTimerMs = 0;
         t.workerPollMs = 1;
+        t.retryAfterSecondMs = 0;
         return t;
     }
 };

@@ -69,6 +69,7 @@ constexpr Dword kQueryContentLength = 5;
 constexpr Dword kQueryStatusCode = 19;
 // wininet.h: HTTP_QUERY_CONTENT_RANGE is 53 (68 is HTTP_QUERY_EXPECT).
 constexpr Dword kQueryContentRange = 53;       // raw text, e.g. "bytes 0-9/100"
+constexpr Dword kQueryRetryAfter = 36;         // raw text: seconds or an HTTP date
 constexpr Dword kQueryLevelMask = 0x0000FFFF;  // the native adapter's: its levels are small
 
 // Error codes the program and the native adapters use.

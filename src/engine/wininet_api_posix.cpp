@@ -161,6 +161,8 @@ bool HeaderTextOf(const RequestHandle& request, Dword level, std::string& text) 
             return request.transfer.FindHeader("Content-Length", text);
         case inet::kQueryContentRange:
             return request.transfer.FindHeader("Content-Range", text);
+        case inet::kQueryRetryAfter:
+            return request.transfer.FindHeader("Retry-After", text);
         default:
             return false;
     }

@@ -1,5 +1,6 @@
 #include "session/session_controller.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <memory>
@@ -32,6 +33,8 @@ SessionController::SessionController(DialogPort& port, const Timings& timings,
     : port_(port),
       timings_(timings),
       manifestUrl_(std::move(manifestUrl)),
+      passBackOff_(timings.sessionRetryWaitMs, timings.backOffCapMs, timings.backOffRandom),
+      reconnectBackOff_(timings.connectivityWaitMs, timings.backOffCapMs, timings.backOffRandom),
       engine_(*this, timings, bind) {}
 
 SessionController::~SessionController() {
@@ -63,6 +66,7 @@ int SessionController::WaitForConnection(const std::string& message) {
     if (!shutdown_.Pause(timings_.shortWaitMs)) return kIdYes;
     int answer = kIdYes;
     unsigned polls = 0;
+    reconnectBackOff_.Reset();
     for (;;) {
         if (IsConnected() || userPaused_) return answer;
         if (!message.empty() && polls == 0) {
@@ -72,7 +76,9 @@ int SessionController::WaitForConnection(const std::string& message) {
         } else if (++polls >= kPollsBetweenQuestions) {
             polls = 0;
         }
-        if (!shutdown_.Pause(timings_.connectivityWaitMs)) return kIdYes;
+        const unsigned wait = reconnectBackOff_.NextWait();
+        if (timings_.onRetryWait) timings_.onRetryWait(RetryLoop::Reconnect, wait);
+        if (!shutdown_.Pause(wait)) return kIdYes;
     }
 }
 
@@ -131,6 +137,9 @@ SessionController::PassEnd SessionController::RunPass() {
     }
     if (shutdown_.IsRaised()) return PassEnd::Done;
     if (!engine_.FetchManifest(manifestUrl_)) return RetryAfterInternetFailure();
+    // A package server that asked for quiet gets it, unless the choice of
+    // alternate went elsewhere.
+    if (!shutdown_.Pause(engine_.ServerWaitMs(engine_.Manifest().setupUrl))) return PassEnd::Done;
 
     const std::string packagePath = PackagePath();
     totalSize_ = engine_.QueryPackageSize();
@@ -151,11 +160,17 @@ SessionController::PassEnd SessionController::RunPass() {
 }
 
 SessionController::PassEnd SessionController::RetryAfterInternetFailure() {
-    if (!shutdown_.Pause(timings_.sessionRetryWaitMs)) return PassEnd::Done;
+    if (!shutdown_.Pause(NextPassWait())) return PassEnd::Done;
     if (IsConnected()) return PassEnd::StartOver;
     SetStatusText(texts::kInternetError);
     if (WaitForConnection(texts::kInternetErrorRetryQuestion) == kIdNo) return PassEnd::Done;
     return PassEnd::StartOver;
+}
+
+unsigned SessionController::NextPassWait() {
+    const unsigned wait = std::max(passBackOff_.NextWait(), engine_.ServerWaitMs(manifestUrl_));
+    if (timings_.onRetryWait) timings_.onRetryWait(RetryLoop::Pass, wait);
+    return wait;
 }
 
 SessionController::PassEnd SessionController::StartFreshDownload() {
@@ -206,6 +221,7 @@ bool SessionController::HandleDialogMessage(unsigned message, std::uintptr_t wPa
 }
 
 void SessionController::OnDownloadProgress(std::int32_t bytesWritten) {
+    passBackOff_.Reset();
     const int percent = ProgressPercent(bytesWritten, totalSize_);
     if (percent < 0) return;
     port_.SetProgressPosition(percent);

@@ -9,6 +9,7 @@
 #include <string>
 #include <thread>
 
+#include "engine/back_off.h"
 #include "engine/build_config.h"
 #include "engine/download_engine.h"
 #include "engine/engine_dialog.h"
@@ -70,6 +71,10 @@ class SessionController : public EngineDialog {
     void RunSession();
     PassEnd RunPass();
     PassEnd RetryAfterInternetFailure();
+    // The wait before the next pass after one that could not get the
+    // manifest or the package size: the pass back-off's, or longer when the
+    // manifest's server asked for quiet.
+    unsigned NextPassWait();
     PassEnd StartFreshDownload();
     PassEnd ResumeDownload();
 
@@ -107,6 +112,12 @@ class SessionController : public EngineDialog {
     std::atomic<std::int32_t> totalSize_{0};
     std::atomic<std::int32_t> splitSize_{0};
     std::atomic<bool> userPaused_{false};
+
+    // Faults that last: passes that keep failing, and polls for a connection
+    // that stays lost. A byte of the package written or a user's command
+    // (any thread) resets the passes' pace.
+    BackOff passBackOff_;
+    BackOff reconnectBackOff_;
 
     ThreadLauncher launchThread_ = LaunchThread;
     std::thread controllerThread_;  // the latest pass; it joins its predecessor

@@ -7,6 +7,7 @@
 namespace zel {
 
 void SessionController::OnPauseResume() {
+    passBackOff_.Reset();
     if (paused_) {
         engine_.SetUserCommand(CommandResume);
         EnableButtons({kPauseButtonId, kRestartButtonId, kCancelButtonId}, false);
@@ -31,6 +32,7 @@ void SessionController::OnPauseResume() {
 }
 
 void SessionController::OnRestart() {
+    passBackOff_.Reset();
     if (paused_) {
         engine_.SetUserCommand(CommandPause);
         paused_ = false;

@@ -12,6 +12,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <set>
 #include <thread>
 
 #include "engine/download_engine.h"
@@ -21,6 +22,7 @@
 #include "support/fixture_server.h"
 #include "support/internet_cache.h"
 #include "support/recording_engine_dialog.h"
+#include "support/retry_wait_log.h"
 #include "support/scripted_http_server.h"
 #include "support/temp_folder.h"
 #include "support/test_authority.h"
@@ -655,6 +657,186 @@ TEST_F(SegmentedDownloadTest, CertificateOfAnUnknownAuthorityWritesNothingAndIsR
     std::int32_t missing = 0;
     for (const auto& segment : state.segments) missing += segment.length;
     EXPECT_EQ(missing, 300007);
+}
+
+}  // namespace zel
+
+// --- Faults that last ------------------------------------------------------
+
+namespace zel {
+
+namespace {
+
+FixtureServer::Faults Status(int status, const std::string& retryAfter = std::string()) {
+    FixtureServer::Faults faults;
+    faults.status = status;
+    faults.retryAfter = retryAfter;
+    return faults;
+}
+
+FixtureServer::Faults CutAt(long long bytes) {
+    FixtureServer::Faults faults;
+    faults.cutBodyAt = bytes;
+    return faults;
+}
+
+}  // namespace
+
+// Eight refused attempts, one that brings bytes and ends early, three more
+// refused: the waits after the first retry's own climb to the cap, and the
+// bytes start the climb again from the first wait.
+TEST_F(SegmentedDownloadTest, LastingFailuresWaitLongerUpToTheCapAndBytesStartAgain) {
+    Timings timings = Timings::Instant();
+    timings.firstRetryWaitMs = 1;
+    timings.nextRetryWaitMs = 2;
+    timings.backOffCapMs = 40;
+    timings.backOffRandom = test::HighestDraws();
+    test::RetryWaitLog log;
+    log.Attach(timings);
+    MakeEngine(timings);
+    std::string body = PseudoRandomBytes(100000);
+    std::vector<FixtureServer::Faults> first(8, Status(404));
+    first.push_back(CutAt(30000));
+    first.insert(first.end(), 3, Status(404));
+    server.Serve(kPackageUrlPath, body, FixtureServer::Faults(), first);
+    PrepareFresh(server.Url(kPackageUrlPath), body, 1);
+    ASSERT_TRUE(engine->StartWorkers(false));
+    WaitForFinished();
+
+    EXPECT_EQ(scratch.Read(kPackageName), body);
+    EXPECT_THAT(log.Of(RetryLoop::Worker), ElementsAre(1, 2, 4, 8, 16, 32, 40, 40, 2, 4, 8, 16));
+    const auto ranges = RangesAsked();
+    ASSERT_EQ(ranges.size(), 13u);
+    EXPECT_EQ(ranges[8], "bytes=0-99999");
+    EXPECT_EQ(ranges[9], "bytes=30000-99999") << "after the bytes, only the rest";
+    EXPECT_EQ(ranges[12], "bytes=30000-99999");
+}
+
+// The program's own draws: each wait lies between the first wait and its
+// ceiling, and they differ from one another, so that clients that failed
+// together do not come back together.
+TEST_F(SegmentedDownloadTest, LastingFailuresWaitAJitteredTimeBelowEachCeiling) {
+    Timings timings = Timings::Instant();
+    timings.nextRetryWaitMs = 1;
+    timings.backOffCapMs = 64;
+    test::RetryWaitLog log;
+    log.Attach(timings);
+    MakeEngine(timings);
+    std::string body = PseudoRandomBytes(1000);
+    server.Serve(kPackageUrlPath, body, FixtureServer::Faults(),
+                 std::vector<FixtureServer::Faults>(12, Status(503)));
+    PrepareFresh(server.Url(kPackageUrlPath), body, 1);
+    ASSERT_TRUE(engine->StartWorkers(false));
+    WaitForFinished();
+
+    EXPECT_EQ(scratch.Read(kPackageName), body);
+    const auto waits = log.Of(RetryLoop::Worker);
+    ASSERT_EQ(waits.size(), 12u);
+    EXPECT_EQ(waits[1], 1u) << "the usual short wait first";
+    std::set<unsigned> seen;
+    for (std::size_t n = 2; n < waits.size(); ++n) {
+        const unsigned ceiling = std::min(64u, 1u << (n - 1));
+        EXPECT_GE(waits[n], 1u);
+        EXPECT_LE(waits[n], ceiling) << "wait " << n;
+        seen.insert(waits[n]);
+    }
+    EXPECT_GE(seen.size(), 4u) << "no jitter";
+}
+
+// "Retry-After: 3" on a 503, with a second of the server's made 100 ms: the
+// next request for the range comes no sooner than 300 ms later, though the
+// worker's own wait is 1 ms. A huge one is held to the cap.
+TEST_F(SegmentedDownloadTest, RetryAfterOfA503KeepsTheWorkerQuietThatLong) {
+    Timings timings = Timings::Instant();
+    timings.nextRetryWaitMs = 1;
+    timings.retryAfterSecondMs = 100;
+    timings.retryAfterCapMs = 450;
+    test::RetryWaitLog log;
+    log.Attach(timings);
+    MakeEngine(timings);
+    std::string body = PseudoRandomBytes(1000);
+    server.Serve(kPackageUrlPath, body, FixtureServer::Faults(),
+                 {Status(503, "3"), Status(429, "99999999999")});
+    PrepareFresh(server.Url(kPackageUrlPath), body, 1);
+    ASSERT_TRUE(engine->StartWorkers(false));
+    WaitForFinished();
+
+    EXPECT_EQ(scratch.Read(kPackageName), body);
+    const auto requests = server.Requests();
+    ASSERT_EQ(requests.size(), 3u);
+    EXPECT_GE(requests[1].at - requests[0].at, std::chrono::milliseconds(300));
+    EXPECT_GE(requests[2].at - requests[1].at, std::chrono::milliseconds(400));
+    const auto waits = log.Of(RetryLoop::Worker);
+    ASSERT_EQ(waits.size(), 2u);
+    EXPECT_GT(waits[0], 200u);
+    EXPECT_LE(waits[0], 300u);
+    EXPECT_GT(waits[1], 350u);
+    EXPECT_LE(waits[1], 450u) << "held to the cap";
+}
+
+// A pause that lands in a long back-off ends the wait at once.
+TEST_F(SegmentedDownloadTest, StopEndsALongBackOffAtOnce) {
+    Timings timings = Timings::Instant();
+    timings.firstRetryWaitMs = 60000;
+    MakeEngine(timings);
+    std::string body = PseudoRandomBytes(1000);
+    server.Serve(kPackageUrlPath, body, Status(404));
+    PrepareFresh(server.Url(kPackageUrlPath), body, 1);
+    ASSERT_TRUE(engine->StartWorkers(false));
+    ASSERT_TRUE(WaitUntil([&] { return server.RequestCount() >= 1; }));
+    engine->SetUserCommand(CommandPause);
+    engine->RequestStop();
+    WaitForFinished();
+    EXPECT_EQ(Posted(WM_DOWNLOAD_FINISHED).at(0).lParam, ResultStopped);
+    EXPECT_EQ(server.RequestCount(), 1u);
+}
+
+// A 206 whose complete length is "*" is used when it is the piece asked
+// for; one that names another last byte is not written.
+TEST_F(SegmentedDownloadTest, PieceWithAnUnknownTotalIsUsedWhenItIsThePieceAskedFor) {
+    std::string body = PseudoRandomBytes(300000);
+    FixtureServer::Faults star;
+    star.unknownTotal = true;
+    ServeAndPrepare(body, 3, star);
+    ASSERT_TRUE(engine->StartWorkers(false));
+    WaitForFinished();
+    EXPECT_EQ(scratch.Read(kPackageName), body);
+    EXPECT_EQ(RangesAsked().size(), 3u) << "each piece taken at its first answer";
+
+    connection.SetOnline(false);  // one attempt, then the worker ends
+    FixtureServer::Faults shorter;
+    shorter.contentRange = "bytes 0-499/*";
+    server.Serve(kPackageUrlPath, body.substr(0, 1000), shorter);
+    PrepareFresh(server.Url(kPackageUrlPath), body.substr(0, 1000), 1);
+    ASSERT_TRUE(engine->StartWorkers(false));
+    WaitForFinished(2);
+    EXPECT_EQ(Posted(WM_DOWNLOAD_FINISHED).back().lParam, ResultFailed);
+    EXPECT_EQ(scratch.Read(kPackageName), std::string(1000, '\0'));
+}
+
+// Two alternates, the chosen one answering every range with the wrong
+// piece: after its second refusal the worker goes to the other one, which
+// delivers the rest.
+TEST_F(SegmentedDownloadTest, WorkerTurnsToAnotherAlternateWhenItsAnswersKeepBeingRefused) {
+    std::string body = PseudoRandomBytes(100000);
+    FixtureServer::Faults wrong;
+    wrong.contentRange = "bytes 1-100000/100001";
+    server.Serve("/broken/setup.exe", body, wrong);
+    server.Serve(kPackageUrlPath, body);
+    PrepareFresh(server.Url("/broken/setup.exe"), body, 2);
+    SetupManifest edited = engine->Manifest();
+    edited.alternateUrls = {server.Url(kPackageUrlPath), server.Url("/broken/setup.exe")};
+    ASSERT_TRUE(engine->SetManifest(edited));
+    ASSERT_TRUE(engine->StartWorkers(false));
+    WaitForFinished();
+
+    EXPECT_EQ(scratch.Read(kPackageName), body);
+    std::size_t broken = 0;
+    for (const auto& request : server.Requests()) broken += request.path == "/broken/setup.exe";
+    EXPECT_GE(broken, 2u);
+    EXPECT_LE(broken, 4u) << "two refusals each at most";
+    const auto last = server.Requests().back();
+    EXPECT_EQ(last.path, kPackageUrlPath);
 }
 
 }  // namespace zel

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <map>
 #include <set>
 #include <string>
 #include <thread>
@@ -326,6 +327,35 @@ TEST(SetupManifestTest, OnlyPlainFileNamesAreAccepted) {
                             "nul."}) {
         EXPECT_FALSE(SetupManifest::IsPlainFileName(bad)) << bad;
     }
+}
+
+// Three alternates, each failing in turn: the choice stays while the chosen
+// one gives no trouble, moves to the next good one after it (going round),
+// and, once every one has failed, goes to the one left alone longest.
+TEST(SetupManifestTest, ChoiceOfAlternatePassesOverThoseThatFailedLately) {
+    SetupManifest m;
+    ASSERT_TRUE(m.Parse(Manifest("<alternate_url_count>3</alternate_url_count>"
+                                 "<alternate_setupurl>http://a/p.exe</alternate_setupurl>"
+                                 "<alternate_setupurl>http://b/p.exe</alternate_setupurl>"
+                                 "<alternate_setupurl>http://c/p.exe</alternate_setupurl>")
+                            .c_str()));
+    const std::vector<std::string> all = {"http://a/p.exe", "http://b/p.exe", "http://c/p.exe"};
+    EXPECT_EQ(m.alternateUrls, all);
+
+    std::map<std::string, std::uint64_t> failed;
+    const TroubleRank rank = [&](const std::string& url) {
+        auto it = failed.find(url);
+        return it == failed.end() ? std::uint64_t{0} : it->second;
+    };
+    EXPECT_EQ(ChooseAlternate(all, 2, rank), 2);
+    failed["http://c/p.exe"] = 1;
+    EXPECT_EQ(ChooseAlternate(all, 2, rank), 0) << "round to the first";
+    failed["http://a/p.exe"] = 2;
+    EXPECT_EQ(ChooseAlternate(all, 2, rank), 1);
+    failed["http://b/p.exe"] = 3;
+    EXPECT_EQ(ChooseAlternate(all, 1, rank), 2) << "every one failed: the oldest failure";
+    EXPECT_EQ(ChooseAlternate({"", "http://b/p.exe"}, 0, nullptr), 1) << "an empty one is unusable";
+    EXPECT_EQ(ChooseAlternate({}, 0, nullptr), -1);
 }
 
 }  // namespace

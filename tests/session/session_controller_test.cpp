@@ -6,6 +6,7 @@
 
 #include "engine/resume_state.h"
 #include "session/session_texts.h"
+#include "support/retry_wait_log.h"
 #include "support/sequence_match.h"
 #include "support/session_bench.h"
 #include "support/temp_folder.h"
@@ -326,4 +327,117 @@ TEST(SessionControllerTest, ReportOfOneFailedWorkerAndACompleteLastOneIsNeverLau
 }
 
 }  // namespace
+}  // namespace zel
+
+// --- Faults that last ----------------------------------------------------------
+
+namespace zel {
+namespace {
+
+std::vector<std::string> RequestLines(const test::FixtureServer& server) {
+    std::vector<std::string> lines;
+    for (const auto& request : server.Requests())
+        lines.push_back(request.method + " " + request.path);
+    return lines;
+}
+
+Timings HighestBackOff(test::RetryWaitLog& log) {
+    Timings timings = SessionBench::FastTimings();
+    timings.sessionRetryWaitMs = 2;
+    timings.connectivityWaitMs = 2;
+    timings.backOffCapMs = 16;
+    timings.backOffRandom = test::HighestDraws();
+    log.Attach(timings);
+    return timings;
+}
+
+}  // namespace
+
+// Two alternates; the choice of position always takes the second, whose
+// package is gone. Its 404 sends the next pass to the first, which delivers.
+TEST(SessionControllerTest, A404OnOneAlternateSendsTheNextPassToAnother) {
+    SessionBench bench;
+    bench.ServePackage(50000);
+    const std::string gone = "/gone/setup.exe";
+    bench.server.Serve(SessionBench::kManifestPath,
+                       "<zel><alternate_url_count>2</alternate_url_count>"
+                       "<alternate_setupurl>" +
+                           bench.server.Url(SessionBench::kPackagePath) +
+                           "</alternate_setupurl><alternate_setupurl>" + bench.server.Url(gone) +
+                           "</alternate_setupurl><flag>\"" + bench.Digest() + "\"</flag></zel>");
+    bench.Start();
+    ASSERT_TRUE(bench.dialog.PumpUntilEnded());
+
+    EXPECT_TRUE(bench.PackageDeliveredAndLaunchedOnce());
+    const auto lines = RequestLines(bench.server);
+    ASSERT_GE(lines.size(), 7u);
+    EXPECT_EQ(
+        std::vector<std::string>(lines.begin(), lines.begin() + 6),
+        (std::vector<std::string>{"HEAD /zelv3.xml", "GET /zelv3.xml", "HEAD " + gone,
+                                  "HEAD /zelv3.xml", "GET /zelv3.xml", "HEAD /files/setup.exe"}));
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "HEAD " + gone), 1);
+}
+
+// A package that stays missing: each pass after the first waits longer, up
+// to the cap, while the status line says what it always said.
+TEST(SessionControllerTest, PassesThatKeepFailingWaitLongerUpToTheCap) {
+    test::RetryWaitLog log;
+    SessionBench bench(HighestBackOff(log));
+    bench.ServePackage(50000);
+    bench.server.Remove(SessionBench::kPackagePath);
+    bench.Start();
+    ASSERT_TRUE(bench.dialog.PumpUntil([&] { return log.Of(RetryLoop::Pass).size() >= 7; }));
+    bench.ServePackage(50000);
+    ASSERT_TRUE(bench.dialog.PumpUntilEnded());
+
+    const auto waits = log.Of(RetryLoop::Pass);
+    EXPECT_EQ(std::vector<unsigned>(waits.begin(), waits.begin() + 7),
+              (std::vector<unsigned>{2, 4, 8, 16, 16, 16, 16}));
+    EXPECT_TRUE(bench.dialog.SawStatus(texts::kInternetError));
+    EXPECT_TRUE(bench.dialog.Boxes().empty()) << "online: no question";
+    EXPECT_EQ(bench.dialog.Launches().size(), 1u);
+}
+
+// The package's size answered 503 with "Retry-After: 3", a server second
+// made 100 ms: the next pass asks again no sooner than 300 ms later.
+TEST(SessionControllerTest, RetryAfterOnThePackageSizeDelaysTheNextPass) {
+    Timings timings = SessionBench::FastTimings();
+    timings.retryAfterSecondMs = 100;
+    SessionBench bench(timings);
+    bench.ServePackage(50000);
+    ServeFaults busy;
+    busy.status = 503;
+    busy.retryAfter = "3";
+    bench.server.Serve(SessionBench::kPackagePath, bench.Package(), ServeFaults(), {busy});
+    bench.Start();
+    ASSERT_TRUE(bench.dialog.PumpUntilEnded());
+
+    EXPECT_TRUE(bench.PackageDeliveredAndLaunchedOnce());
+    const auto requests = bench.server.Requests();
+    ASSERT_GE(requests.size(), 4u);
+    EXPECT_EQ(requests[2].method + " " + requests[2].path, "HEAD /files/setup.exe");
+    EXPECT_EQ(requests[3].path, SessionBench::kManifestPath);
+    EXPECT_GE(requests[3].at - requests[2].at, std::chrono::milliseconds(300));
+}
+
+// The connection stays lost after the user said Yes: the polls come further
+// and further apart, up to the cap, and the download goes on once it is back.
+TEST(SessionControllerTest, PollsForALostConnectionComeFurtherApartUpToTheCap) {
+    test::RetryWaitLog log;
+    SessionBench bench(HighestBackOff(log));
+    bench.ServePackage(50000);
+    bench.connection.SetOnline(false);
+    bench.dialog.Answer(texts::kInternetErrorRetryQuestion, kIdYes);
+    bench.Start();
+    ASSERT_TRUE(bench.dialog.PumpUntil([&] { return log.Of(RetryLoop::Reconnect).size() >= 6; }));
+    bench.connection.SetOnline(true);
+    ASSERT_TRUE(bench.dialog.PumpUntilEnded());
+
+    const auto waits = log.Of(RetryLoop::Reconnect);
+    EXPECT_EQ(std::vector<unsigned>(waits.begin(), waits.begin() + 6),
+              (std::vector<unsigned>{2, 4, 8, 16, 16, 16}));
+    EXPECT_EQ(bench.dialog.Boxes().size(), 1u) << "asked once";
+    EXPECT_EQ(bench.dialog.Launches().size(), 1u);
+}
+
 }  // namespace zel

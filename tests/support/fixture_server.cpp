@@ -26,8 +26,12 @@ const char* Reason(int status) {
             return "Not Found";
         case 416:
             return "Range Not Satisfiable";
+        case 429:
+            return "Too Many Requests";
         case 500:
             return "Internal Server Error";
+        case 503:
+            return "Service Unavailable";
         default:
             return "Status";
     }
@@ -62,9 +66,11 @@ std::string FixtureServer::Url(const std::string& path) const {
     return "http://127.0.0.1:" + std::to_string(port_) + path;
 }
 
-void FixtureServer::Serve(const std::string& path, std::string body, const Faults& faults) {
+void FixtureServer::Serve(const std::string& path, std::string body, const Faults& faults,
+                          std::vector<Faults> first) {
     std::lock_guard<std::mutex> lock(mutex_);
-    resources_[path] = Resource{std::make_shared<const std::string>(std::move(body)), faults};
+    resources_[path] =
+        Resource{std::make_shared<const std::string>(std::move(body)), faults, std::move(first), 0};
 }
 
 void FixtureServer::Remove(const std::string& path) {
@@ -142,6 +148,7 @@ void FixtureServer::ServeConnection(TestSocket connection) {
         request.path = requestLine.substr(space1 + 1, space2 - space1 - 1);
         request.range = HeaderValue(request.headers, "Range");
         request.userAgent = HeaderValue(request.headers, "User-Agent");
+        request.at = std::chrono::steady_clock::now();
         // Requests carry no body here; skip one if a client sends it anyway.
         std::size_t bodyLength = static_cast<std::size_t>(
             std::atoll(HeaderValue(request.headers, "Content-Length").c_str()));
@@ -163,6 +170,9 @@ bool FixtureServer::Answer(const TestSocket& connection, const Request& request)
         if (it != resources_.end()) {
             resource = it->second;
             found = true;
+            Resource& served = it->second;
+            if (served.firstTaken < served.first.size())
+                resource.faults = served.first[served.firstTaken++];
         }
     }
     const Faults& faults = resource.faults;
@@ -190,8 +200,10 @@ bool FixtureServer::Answer(const TestSocket& connection, const Request& request)
     if (!request.range.empty() && !faults.ignoreRange && request.method == "GET") {
         if (ParseRange(request.range, total, first, last)) {
             status = 206;
-            extraHeaders = "Content-Range: bytes " + std::to_string(first) + "-" +
-                           std::to_string(last) + "/" + std::to_string(total) + "\r\n";
+            std::string range = "bytes " + std::to_string(first) + "-" + std::to_string(last) +
+                                "/" + (faults.unknownTotal ? "*" : std::to_string(total));
+            if (!faults.contentRange.empty()) range = faults.contentRange;
+            extraHeaders = "Content-Range: " + range + "\r\n";
         } else {
             std::string answer = "HTTP/1.1 416 Range Not Satisfiable\r\nContent-Range: bytes */" +
                                  std::to_string(total) + "\r\nContent-Length: 0\r\n\r\n";
@@ -204,6 +216,7 @@ bool FixtureServer::Answer(const TestSocket& connection, const Request& request)
     std::string head = "HTTP/1.1 " + std::to_string(status) + " " + Reason(status) + "\r\n";
     head += "Content-Type: application/octet-stream\r\n";
     head += extraHeaders;
+    if (!faults.retryAfter.empty()) head += "Retry-After: " + faults.retryAfter + "\r\n";
     bool keepAlive = !faults.noContentLength && faults.cutBodyAt < 0 && faults.dropAfterBytes < 0 &&
                      faults.stallAfterBytes < 0;
     if (faults.noContentLength) {

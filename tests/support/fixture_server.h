@@ -20,6 +20,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -46,6 +47,9 @@ struct ServeFaults {
     std::string redirectTo;         // answer 302 with this Location
     // Send this many body bytes, then fall silent until the server stops.
     long long stallAfterBytes = -1;
+    std::string retryAfter;     // a Retry-After header with this text
+    bool unknownTotal = false;  // a 206's Content-Range ends in "/*"
+    std::string contentRange;   // this Content-Range text instead of the true one
 };
 
 class FixtureServer {
@@ -57,7 +61,8 @@ class FixtureServer {
         std::string path;   // the request target as sent: path and query
         std::string range;  // the Range header's value, empty when none
         std::string userAgent;
-        std::string headers;  // every header line as received
+        std::string headers;                       // every header line as received
+        std::chrono::steady_clock::time_point at;  // when its head had arrived
     };
 
     FixtureServer();
@@ -71,7 +76,10 @@ class FixtureServer {
     std::string Url(const std::string& path) const;
 
     // Serves body under path (a path with its query, exactly as requested).
-    void Serve(const std::string& path, std::string body, const Faults& faults = Faults());
+    // The first requests of the path take their faults from `first`, one
+    // each, in order; the rest take `faults`.
+    void Serve(const std::string& path, std::string body, const Faults& faults = Faults(),
+               std::vector<Faults> first = {});
     void Remove(const std::string& path);
 
     std::vector<Request> Requests() const;
@@ -85,6 +93,8 @@ class FixtureServer {
     struct Resource {
         std::shared_ptr<const std::string> body;
         Faults faults;
+        std::vector<Faults> first;  // still to come, in order
+        std::size_t firstTaken = 0;
     };
 
     void AcceptLoop();
