@@ -71,10 +71,31 @@ class Verification {
 
     std::uint32_t Status() const { return status_; }
 
-    std::string LeafSignerName() const {
+    // The first signer; null when there is none.
+    CRYPT_PROVIDER_SGNR* Signer() const {
         CRYPT_PROVIDER_DATA* provider = api_.WTHelperProvDataFromStateData(data_.hWVTStateData);
-        if (!provider) return std::string();
-        CRYPT_PROVIDER_SGNR* signer = api_.WTHelperGetProvSignerFromChain(provider, 0, FALSE, 0);
+        return provider ? api_.WTHelperGetProvSignerFromChain(provider, 0, FALSE, 0) : nullptr;
+    }
+
+    // Wine's trust provider answers 0 for a signer whose chain ends at an
+    // authority the machine does not trust, or nowhere (measured: Wine 8), where
+    // Windows refuses it. The chain it built says so; the program refuses it
+    // too, with Windows's reasons.
+    std::uint32_t ChainStatus() const {
+        const CRYPT_PROVIDER_SGNR* signer = Signer();
+        if (!signer || !signer->pChainContext) return std::uint32_t(CERT_E_CHAINING);
+        const DWORD errors = signer->pChainContext->TrustStatus.dwErrorStatus;
+        if (errors & CERT_TRUST_IS_PARTIAL_CHAIN) return std::uint32_t(CERT_E_CHAINING);
+        if (errors & (CERT_TRUST_IS_UNTRUSTED_ROOT | CERT_TRUST_IS_CYCLIC))
+            return std::uint32_t(CERT_E_UNTRUSTEDROOT);
+        if (errors & (CERT_TRUST_IS_REVOKED | CERT_TRUST_IS_NOT_SIGNATURE_VALID |
+                      CERT_TRUST_IS_NOT_VALID_FOR_USAGE))
+            return std::uint32_t(TRUST_E_FAIL);
+        return trust::kVerified;
+    }
+
+    std::string LeafSignerName() const {
+        const CRYPT_PROVIDER_SGNR* signer = Signer();
         if (!signer || signer->csCertChain == 0 || !signer->pasCertChain ||
             !signer->pasCertChain[0].pCert)
             return std::string();
@@ -114,6 +135,7 @@ FileSignature ReadFileSignature(const std::string& path) {
     if (!api.Bind() || widePath.empty()) return result;
     const Verification verification(api, widePath);
     result.status = verification.Status();
+    if (result.status == trust::kVerified) result.status = verification.ChainStatus();
     if (result.status == trust::kVerified) result.signer = verification.LeafSignerName();
     return result;
 }

@@ -5,6 +5,7 @@
 #include <windows.h>
 // The lean windows.h leaves the crypto API out.
 #include <wincrypt.h>
+#include <wintrust.h>
 
 #include <fstream>
 #include <iterator>
@@ -77,11 +78,19 @@ TEST_F(PublisherCheckTest, SignedFileWithOneByteChangedFailsItsDigest) {
     EXPECT_FALSE(IsSignedBy(Sample("changed.exe"), kPublisher));
 }
 
-// The right name from an authority nobody trusts is worth nothing.
+// The right name from an authority nobody trusts is worth nothing, whether
+// the signature leaves that authority out (no chain to any root) or carries
+// it along (a chain to a root the machine does not trust). Wine's own answer
+// for both is 0.
 TEST_F(PublisherCheckTest, PublishersNameFromAnUntrustedAuthorityIsRefused) {
-    const FileSignature signature = ReadFileSignature(Sample("stranger.exe"));
-    EXPECT_NE(signature.status, trust::kVerified);
+    const FileSignature alone = ReadFileSignature(Sample("stranger.exe"));
+    EXPECT_EQ(alone.status, std::uint32_t(CERT_E_CHAINING));
+    EXPECT_TRUE(alone.signer.empty());
     EXPECT_FALSE(IsSignedBy(Sample("stranger.exe"), kPublisher));
+
+    const FileSignature withRoot = ReadFileSignature(Sample("stranger-with-root.exe"));
+    EXPECT_EQ(withRoot.status, std::uint32_t(CERT_E_UNTRUSTEDROOT));
+    EXPECT_FALSE(IsSignedBy(Sample("stranger-with-root.exe"), kPublisher));
 }
 
 TEST_F(PublisherCheckTest, MissingFileIsRefused) {
