@@ -6,14 +6,34 @@
 
 namespace {
 
-// The program runs as administrator from the folder it was downloaded to.
-// Before any of its code could load a library (a static initialiser, GDI+,
-// the internet library, or a system library pulling in one of its own), the
-// search is kept to the system folder: the earliest constructor priority runs
-// ahead of every static initialiser of the program.
-__attribute__((constructor(101))) void KeepLibrariesToSystemFolder() {
-    zel::RestrictLibrarySearch();
-}
+// The program runs as administrator from the folder it was downloaded to,
+// where a page may have dropped a file named like a system library. Before
+// any of its code could load a library (a static initialiser, GDI+, the
+// internet library, or a system library pulling in one of its own), the
+// search is kept to the system folder.
+//
+// Some system libraries load others by name in a way that restriction does
+// not reach (measured under Wine: the themes library when the first window
+// is made, the property system when the first picture is decoded, each taken
+// from the program's folder first). Loaded here from the system folder
+// first, every later load by name finds them already there.
+class LibrarySearchGuard {
+  public:
+    LibrarySearchGuard() {
+        zel::RestrictLibrarySearch();
+        for (std::size_t i = 0; i < kCount; ++i) loaded_[i].Load(kLoadedByName[i]);
+    }
+
+  private:
+    static constexpr std::size_t kCount = 3;
+    static constexpr const char* kLoadedByName[kCount] = {"uxtheme.dll", "propsys.dll",
+                                                          "windowscodecs.dll"};
+    zel::LibraryModule loaded_[kCount];  // a library missing here is left out
+};
+
+// The earliest priority: made before every other static object of the
+// program, kept until the process ends.
+const LibrarySearchGuard kLibrarySearchGuard __attribute__((init_priority(101)));
 
 }  // namespace
 
