@@ -20,6 +20,10 @@ class CurlTransfer {
   public:
     struct Request {
         std::string url;
+        // https: the server's certificate must chain to a trusted authority
+        // and name the URL's host, or the exchange fails before its answer.
+        bool secure = false;
+        std::string trustedCaFile;  // tests only; empty: the system's authorities
         bool headOnly = false;
         std::string userAgent;
         std::vector<std::string> headers;  // "Name: value"

@@ -34,6 +34,12 @@ std::uint32_t InternetErrorOf(CURLcode code) {
             return inet::kErrorInternetUnrecognizedScheme;
         case CURLE_WEIRD_SERVER_REPLY:
             return inet::kErrorHttpInvalidServerResponse;
+        case CURLE_PEER_FAILED_VERIFICATION:
+            return inet::kErrorInternetInvalidCa;
+        case CURLE_SSL_CONNECT_ERROR:
+        case CURLE_SSL_CACERT_BADFILE:
+        case CURLE_SSL_CERTPROBLEM:
+            return inet::kErrorInternetSecurityChannelError;
         default:
             return inet::kErrorInternetConnectionAborted;
     }
@@ -82,8 +88,19 @@ bool CurlTransfer::Send(const Request& request, std::uint32_t& error) {
     curl_easy_setopt(easy, CURLOPT_HTTPHEADER, list);
     curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 10L);
-    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http");
-    curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http");
+    // A redirect never leaves the scheme the request was made with: an https
+    // answer is never taken from a plain http address.
+    const char* scheme = request_.secure ? "https" : "http";
+    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, scheme);
+    curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, scheme);
+    if (request_.secure) {
+        curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L);
+        curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 2L);
+        if (!request_.trustedCaFile.empty()) {
+            curl_easy_setopt(easy, CURLOPT_CAINFO, request_.trustedCaFile.c_str());
+            curl_easy_setopt(easy, CURLOPT_CAPATH, nullptr);
+        }
+    }
     curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(request_.connectTimeoutMs));
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &CurlTransfer::OnHeader);

@@ -81,6 +81,10 @@ bool CrackUrl(const WinInetApi& api, const std::string& url, UrlParts& parts) {
     return true;
 }
 
+bool IsWebScheme(const UrlParts& parts) {
+    return parts.schemeNumber == inet::kSchemeHttp || parts.schemeNumber == inet::kSchemeHttps;
+}
+
 ScopedInternetHandle ConnectToHost(const WinInetApi& api, InternetHandle session,
                                    const UrlParts& parts) {
     if (!api.InternetConnectA || !session) return ScopedInternetHandle();
@@ -94,6 +98,7 @@ ScopedInternetHandle OpenRequest(const WinInetApi& api, const ScopedInternetHand
                                  const char* verb, const UrlParts& parts, Dword flags) {
     if (!api.HttpOpenRequestA || !connection) return ScopedInternetHandle();
     std::string object = parts.ObjectName();
+    if (parts.schemeNumber == inet::kSchemeHttps) flags |= inet::kFlagSecure;
     return ScopedInternetHandle(
         api, api.HttpOpenRequestA(connection.Get(), verb, object.c_str(), nullptr, nullptr,
                                   const_cast<const char**>(kAcceptTypes), flags, 0));
@@ -169,7 +174,7 @@ bool QueryTextHeader(const WinInetApi& api, InternetHandle request, Dword level,
 std::int32_t QueryRemoteSize(const WinInetApi& api, InternetHandle session,
                              const std::string& url) {
     UrlParts parts;
-    if (!CrackUrl(api, url, parts) || parts.schemeNumber != inet::kSchemeHttp) return -1;
+    if (!CrackUrl(api, url, parts) || !IsWebScheme(parts)) return -1;
     ScopedInternetHandle connection = ConnectToHost(api, session, parts);
     if (!connection) return -1;
     ScopedInternetHandle request =
@@ -184,7 +189,7 @@ bool DownloadToBuffer(const WinInetApi& api, InternetHandle session, const Timin
                       const std::string& url, std::int32_t size, char* buffer) {
     if (size < 0 || (size > 0 && !buffer)) return false;
     UrlParts parts;
-    if (!CrackUrl(api, url, parts) || parts.schemeNumber != inet::kSchemeHttp) return false;
+    if (!CrackUrl(api, url, parts) || !IsWebScheme(parts)) return false;
     ScopedInternetHandle connection = ConnectToHost(api, session, parts);
     if (!connection) return false;
     ScopedInternetHandle request =

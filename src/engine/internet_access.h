@@ -48,12 +48,18 @@ bool CountsAsConnected(const WinInetApi& api);
 // Splits a URL with the library's own rules; false when it refuses it.
 bool CrackUrl(const WinInetApi& api, const std::string& url, UrlParts& parts);
 
+// True for the two schemes a request goes out with: http, and https, whose
+// server the library checks (certificate chain, host name) before a byte of
+// the answer counts.
+bool IsWebScheme(const UrlParts& parts);
+
 // Connection to the URL's host and port over the shared session; empty on
 // failure or when the table lacks the entry.
 ScopedInternetHandle ConnectToHost(const WinInetApi& api, InternetHandle session,
                                    const UrlParts& parts);
 
 // A request for the URL's object name; verb null means the library's GET.
+// An https URL's request goes out over TLS whatever flags the caller gives.
 ScopedInternetHandle OpenRequest(const WinInetApi& api, const ScopedInternetHandle& connection,
                                  const char* verb, const UrlParts& parts, Dword flags);
 
@@ -77,8 +83,9 @@ std::int32_t QueryNumberHeader(const WinInetApi& api, InternetHandle request, Dw
 // A header of a sent request as raw text; false when the answer lacks it.
 bool QueryTextHeader(const WinInetApi& api, InternetHandle request, Dword level, std::string& text);
 
-// The size of an http resource by a HEAD request: the Content-Length of a
-// 200 answer, else -1 (any other status, no length, https, no connection).
+// The size of an http or https resource by a HEAD request: the
+// Content-Length of a 200 answer, else -1 (any other status, no length,
+// another scheme, no connection, a server certificate that fails its check).
 std::int32_t QueryRemoteSize(const WinInetApi& api, InternetHandle session, const std::string& url);
 
 // GETs the resource into buffer; true only when exactly size bytes arrived.

@@ -242,7 +242,7 @@ SegmentResult DownloadEngine::DownloadSegment(CThread& record) {
     UrlParts parts;
     if (!CrackUrl(internetApi_, record.url, parts)) return ResultFailed;
     if (IsStopRequested()) return ResultStopped;
-    if (parts.schemeNumber != inet::kSchemeHttp) return ResultFailed;
+    if (!IsWebScheme(parts)) return ResultFailed;
 
     const WinInetApi& api = internetApi_;
     if (!api.HttpAddRequestHeadersA || !api.HttpSendRequestA || !api.InternetReadFile)

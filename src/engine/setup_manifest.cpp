@@ -85,6 +85,7 @@ void SetupManifest::SetField(const std::string& name, const std::string& value) 
         alternateUrlCount = LeadingInt32(value);
         chosenUrlIndex = PickUrlIndex();
     } else if (SameTextNoCase(name, "alternate_setupurl")) {
+        if (!IsUsableAlternateUrl(value, requireHttps)) return;
         if (urlsTaken <= chosenUrlIndex) {
             ++urlsTaken;
             setupUrl = value;
@@ -119,6 +120,12 @@ std::int32_t SetupManifest::PickUrlIndex() {
     }
     chosenUrlIndex = x;
     return x;
+}
+
+bool SetupManifest::IsUsableAlternateUrl(const std::string& url, bool requireHttps) {
+    static const std::string kHttps = "https://";
+    return !requireHttps ||
+           (url.size() > kHttps.size() && SameTextNoCase(url.substr(0, kHttps.size()), kHttps));
 }
 
 bool SetupManifest::IsPlainFileName(const std::string& name) {

@@ -7,6 +7,8 @@
 #include <functional>
 #include <string>
 
+#include "engine/build_config.h"
+
 namespace zel {
 
 struct SetupManifest {
@@ -20,6 +22,9 @@ struct SetupManifest {
     std::int32_t alternateUrlCount = 0;
     std::int32_t chosenUrlIndex = 0;
     std::int32_t urlsTaken = 0;
+    // Only https alternates are usable; the build's setting unless a test
+    // says otherwise. Kept across readings.
+    bool requireHttps = build::kRequireHttps;
 
     // Millisecond tick readings that seed the URL choice; tests replace it
     // to walk the choice through many clock values.
@@ -42,6 +47,11 @@ struct SetupManifest {
     // Picks the alternate URL to take and stores it in chosenUrlIndex: 0 for
     // a count of 1 or less, otherwise between 1 and count - 1.
     std::int32_t PickUrlIndex();
+
+    // True when an alternate address may be taken for the package: any one,
+    // or with https required only an https one. The choice passes over the
+    // others as if the manifest did not list them.
+    static bool IsUsableAlternateUrl(const std::string& url, bool requireHttps);
 
     // False for anything that could leave the install folder or name a
     // device: empty, ".", "..", separators, drive colons, control

@@ -31,6 +31,7 @@ namespace inet {
 constexpr int kSchemeHttp = 3;   // INTERNET_SCHEME_HTTP
 constexpr int kSchemeHttps = 4;  // INTERNET_SCHEME_HTTPS
 constexpr InternetPort kDefaultHttpPort = 80;
+constexpr InternetPort kDefaultHttpsPort = 443;
 constexpr Dword kConnectionModem = 1;  // INTERNET_CONNECTION_MODEM
 constexpr Dword kConnectionLan = 2;    // INTERNET_CONNECTION_LAN
 constexpr Dword kOpenTypePreconfig = 0;
@@ -49,6 +50,10 @@ constexpr Dword kFlagReload = 0x80000000;
 constexpr Dword kFlagRawData = 0x40000000;
 constexpr Dword kFlagKeepConnection = 0x00400000;
 constexpr Dword kFlagNoCacheWrite = 0x04000000;
+// TLS for the request, with the library's own checks of the server's
+// certificate (chain to a trusted root, host name, dates). The flags that
+// would switch any of those checks off are never passed.
+constexpr Dword kFlagSecure = 0x00800000;                        // INTERNET_FLAG_SECURE
 constexpr Dword kHeadRequestFlags = kFlagReload | kFlagRawData;  // 0xC0000000
 constexpr Dword kWholeDownloadFlags =
     kFlagReload | kFlagNoCacheWrite | kFlagKeepConnection;  // 0x84400000
@@ -77,8 +82,17 @@ constexpr Dword kErrorInternetNameNotResolved = 12007;
 constexpr Dword kErrorInternetIncorrectHandleState = 12019;
 constexpr Dword kErrorInternetCannotConnect = 12029;
 constexpr Dword kErrorInternetConnectionAborted = 12030;
+constexpr Dword kErrorInternetInvalidCa = 12045;
+constexpr Dword kErrorInternetSecurityChannelError = 12157;
 constexpr Dword kErrorHttpHeaderNotFound = 12150;
 constexpr Dword kErrorHttpInvalidServerResponse = 12152;
+
+// The native adapters' own, never the library's: a file of certificate
+// authorities that a session's https requests trust in place of the
+// system's (a NUL-terminated path; set on a session handle before its
+// connections are made). Only tests set it, to trust their own authority
+// without touching the machine's; the program never does.
+constexpr Dword kOptionNativeTrustedCaFile = 0x5A454301;
 }  // namespace inet
 
 // URL_COMPONENTSA: 60 bytes on 32-bit Windows, where the library reads it.

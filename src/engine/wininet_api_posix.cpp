@@ -34,11 +34,13 @@ struct AdapterHandle {
 struct SessionHandle : AdapterHandle {
     SessionHandle() : AdapterHandle(Session) {}
     std::string agent;
+    std::string trustedCaFile;  // empty: the system's authorities
 };
 
 struct ConnectionHandle : AdapterHandle {
     ConnectionHandle() : AdapterHandle(Connection) {}
     std::string agent;
+    std::string trustedCaFile;
     std::string host;
     InternetPort port = 0;
 };
@@ -65,12 +67,15 @@ WinBool Fail(Dword error) {
     return 0;
 }
 
-std::string RequestUrl(const ConnectionHandle& connection, const char* objectName) {
+// As with the library, the request's secure flag, not the connection,
+// decides between http and https.
+std::string RequestUrl(const ConnectionHandle& connection, const char* objectName, bool secure) {
     std::string host = connection.host;
     if (host.find(':') != std::string::npos) host = "[" + host + "]";
     std::string object = objectName ? objectName : "";
     if (object.empty() || object[0] != '/') object.insert(0, "/");
-    return "http://" + host + ":" + std::to_string(connection.port) + object;
+    return (secure ? "https://" : "http://") + host + ":" + std::to_string(connection.port) +
+           object;
 }
 
 InternetHandle ZEL_WINAPI OpenSession(const char* agent, Dword, const char*, const char*, Dword) {
@@ -90,6 +95,7 @@ InternetHandle ZEL_WINAPI Connect(InternetHandle sessionHandle, const char* serv
     }
     auto connection = std::make_unique<ConnectionHandle>();
     connection->agent = session->agent;
+    connection->trustedCaFile = session->trustedCaFile;
     connection->host = serverName;
     connection->port = port ? port : inet::kDefaultHttpPort;
     return connection.release();
@@ -97,7 +103,7 @@ InternetHandle ZEL_WINAPI Connect(InternetHandle sessionHandle, const char* serv
 
 InternetHandle ZEL_WINAPI OpenRequest(InternetHandle connectionHandle, const char* verb,
                                       const char* objectName, const char*, const char*,
-                                      const char**, Dword, DwordPtr) {
+                                      const char**, Dword flags, DwordPtr) {
     auto* connection = HandleAs<ConnectionHandle>(connectionHandle, AdapterHandle::Connection);
     if (!connection) return nullptr;
     std::string method = verb && *verb ? verb : "GET";
@@ -106,7 +112,9 @@ InternetHandle ZEL_WINAPI OpenRequest(InternetHandle connectionHandle, const cha
         return nullptr;
     }
     auto request = std::make_unique<RequestHandle>();
-    request->request.url = RequestUrl(*connection, objectName);
+    request->request.secure = (flags & inet::kFlagSecure) != 0;
+    request->request.trustedCaFile = connection->trustedCaFile;
+    request->request.url = RequestUrl(*connection, objectName, request->request.secure);
     request->request.headOnly = method == "HEAD";
     request->request.userAgent = connection->agent;
     return request.release();
@@ -222,6 +230,14 @@ WinBool ZEL_WINAPI QueryDataAvailable(InternetHandle requestHandle, Dword* bytes
 WinBool ZEL_WINAPI SetOption(InternetHandle handle, Dword option, void* buffer,
                              Dword bufferLength) {
     if (!handle) return 1;  // the global connected state: this build is always online
+    if (option == inet::kOptionNativeTrustedCaFile) {
+        auto* session = HandleAs<SessionHandle>(handle, AdapterHandle::Session);
+        if (!session) return 0;
+        if (!buffer) return Fail(inet::kErrorInvalidParameter);
+        session->trustedCaFile.assign(static_cast<const char*>(buffer),
+                                      strnlen(static_cast<const char*>(buffer), bufferLength));
+        return 1;
+    }
     auto* request = HandleAs<RequestHandle>(handle, AdapterHandle::Request);
     if (!request) return 0;
     if (!buffer || bufferLength < sizeof(Dword)) return Fail(inet::kErrorInvalidParameter);

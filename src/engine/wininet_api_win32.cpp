@@ -23,6 +23,7 @@ static_assert(sizeof(ConnectedInfo) == sizeof(INTERNET_CONNECTED_INFO),
 static_assert(inet::kSchemeHttp == INTERNET_SCHEME_HTTP, "INTERNET_SCHEME_HTTP");
 static_assert(inet::kSchemeHttps == INTERNET_SCHEME_HTTPS, "INTERNET_SCHEME_HTTPS");
 static_assert(inet::kDefaultHttpPort == INTERNET_DEFAULT_HTTP_PORT, "INTERNET_DEFAULT_HTTP_PORT");
+static_assert(inet::kDefaultHttpsPort == INTERNET_DEFAULT_HTTPS_PORT, "INTERNET_DEFAULT_HTTPS_PORT");
 static_assert(inet::kConnectionModem == INTERNET_CONNECTION_MODEM, "INTERNET_CONNECTION_MODEM");
 static_assert(inet::kConnectionLan == INTERNET_CONNECTION_LAN, "INTERNET_CONNECTION_LAN");
 static_assert(inet::kOpenTypePreconfig == INTERNET_OPEN_TYPE_PRECONFIG, "INTERNET_OPEN_TYPE_PRECONFIG");
@@ -39,6 +40,7 @@ static_assert(inet::kFlagReload == INTERNET_FLAG_RELOAD, "INTERNET_FLAG_RELOAD")
 static_assert(inet::kFlagRawData == INTERNET_FLAG_RAW_DATA, "INTERNET_FLAG_RAW_DATA");
 static_assert(inet::kFlagKeepConnection == INTERNET_FLAG_KEEP_CONNECTION, "INTERNET_FLAG_KEEP_CONNECTION");
 static_assert(inet::kFlagNoCacheWrite == INTERNET_FLAG_NO_CACHE_WRITE, "INTERNET_FLAG_NO_CACHE_WRITE");
+static_assert(inet::kFlagSecure == INTERNET_FLAG_SECURE, "INTERNET_FLAG_SECURE");
 static_assert(inet::kAddRequestHeaderAdd == HTTP_ADDREQ_FLAG_ADD, "HTTP_ADDREQ_FLAG_ADD");
 static_assert(inet::kQueryFlagNumber == HTTP_QUERY_FLAG_NUMBER, "HTTP_QUERY_FLAG_NUMBER");
 static_assert(inet::kQueryContentLength == HTTP_QUERY_CONTENT_LENGTH, "HTTP_QUERY_CONTENT_LENGTH");
@@ -54,6 +56,8 @@ static_assert(inet::kErrorInternetNameNotResolved == ERROR_INTERNET_NAME_NOT_RES
 static_assert(inet::kErrorInternetIncorrectHandleState == ERROR_INTERNET_INCORRECT_HANDLE_STATE, "ERROR_INTERNET_INCORRECT_HANDLE_STATE");
 static_assert(inet::kErrorInternetCannotConnect == ERROR_INTERNET_CANNOT_CONNECT, "ERROR_INTERNET_CANNOT_CONNECT");
 static_assert(inet::kErrorInternetConnectionAborted == ERROR_INTERNET_CONNECTION_ABORTED, "ERROR_INTERNET_CONNECTION_ABORTED");
+static_assert(inet::kErrorInternetInvalidCa == ERROR_INTERNET_INVALID_CA, "ERROR_INTERNET_INVALID_CA");
+static_assert(inet::kErrorInternetSecurityChannelError == ERROR_INTERNET_SECURITY_CHANNEL_ERROR, "ERROR_INTERNET_SECURITY_CHANNEL_ERROR");
 static_assert(inet::kErrorHttpHeaderNotFound == ERROR_HTTP_HEADER_NOT_FOUND, "ERROR_HTTP_HEADER_NOT_FOUND");
 static_assert(inet::kErrorHttpInvalidServerResponse == ERROR_HTTP_INVALID_SERVER_RESPONSE, "ERROR_HTTP_INVALID_SERVER_RESPONSE");
 

@@ -10,8 +10,15 @@
 # before the build, so the port is held from the moment it is chosen.
 #
 # Set E2E_PRIVATE_DISPLAY when the display is a private Xvfb.
-# After e2e_prepare: E2E_BUILD, E2E_PORT, E2E_PROGRAM, E2E_DRIVER,
-# E2E_PACKAGE, E2E_PREFIX, E2E_INSTALL_FOLDER, E2E_MIRROR, E2E_ACCESS_LOG.
+# Set E2E_SECURE=1 for the build a careful distributor makes: an https
+# manifest address on https://localhost:PORT with ZEL_REQUIRE_HTTPS=ON, the
+# mirror speaking TLS with a certificate of the tests' own authority
+# (tests/support/test-pki, kept in the build folder's pki/), which the build
+# folder's Wine prefix, and nothing else, trusts. E2E_CMAKE_ARGS adds
+# settings of the build (words).
+# After e2e_prepare: E2E_BUILD, E2E_PORT, E2E_BASE (the mirror's address),
+# E2E_PROGRAM, E2E_DRIVER, E2E_PACKAGE, E2E_PREFIX, E2E_INSTALL_FOLDER,
+# E2E_MIRROR, E2E_ACCESS_LOG, E2E_ERROR_LOG, and with E2E_SECURE E2E_PKI.
 
 e2e_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 e2e_wine_lib=/usr/lib/wine
@@ -24,7 +31,8 @@ e2e_arch() {
 e2e_configured_port() {
     local cache=$1/CMakeCache.txt
     [ -f "$cache" ] || return 0
-    sed -n 's#^ZEL_MANIFEST_URL:STRING=http://127\.0\.0\.1:\([0-9][0-9]*\)/zelv3\.xml$#\1#p' "$cache"
+    sed -n -e 's#^ZEL_MANIFEST_URL:STRING=http://127\.0\.0\.1:\([0-9][0-9]*\)/zelv3\.xml$#\1#p' \
+        -e 's#^ZEL_MANIFEST_URL:STRING=https://localhost:\([0-9][0-9]*\)/zelv3\.xml$#\1#p' "$cache"
 }
 
 e2e_port_is_free() {
@@ -46,7 +54,7 @@ e2e_start_mirror_on_free_port() {
     local build=$1 port
     for port in $(e2e_candidate_ports "$build"); do
         e2e_port_is_free "$port" || continue
-        if "$e2e_root/tests/e2e/mirror" start "$E2E_MIRROR" "$port"; then
+        if "$e2e_root/tests/e2e/mirror" start "$E2E_MIRROR" "$port" $(e2e_mirror_certificate); then
             E2E_PORT=$port
             return 0
         fi
@@ -62,23 +70,50 @@ e2e_toolchain() {
     esac
 }
 
+# The certificate and key the mirror speaks TLS with ("CERT KEY"), or
+# nothing for plain HTTP.
+e2e_mirror_certificate() {
+    [ -n "${E2E_SECURE:-}" ] || return 0
+    echo "$E2E_PKI/localhost-chain.pem $E2E_PKI/localhost.key"
+}
+
+# The tests' authority and the mirror's certificate for localhost, made
+# once per build folder (the prefix keeps trusting the same authority).
+e2e_make_pki() {
+    [ -n "${E2E_SECURE:-}" ] || return 0
+    E2E_PKI=$E2E_BUILD/pki
+    "$e2e_root/tests/support/test-pki" server "$E2E_PKI" localhost localhost &&
+        chmod 755 "$E2E_PKI"
+}
+
+# The mirror's address as the program and the manifest name it.
+e2e_base() {
+    if [ -n "${E2E_SECURE:-}" ]; then echo "https://localhost:$E2E_PORT"; else echo "http://127.0.0.1:$E2E_PORT"; fi
+}
+
 # e2e_prepare NAME FILLER_KIB LOG: the mirror, then the build of the
 # program, the driver and the demo package, then the package on the mirror.
 e2e_prepare() {
-    local name=$1 filler_kib=$2 log=$3 arch
+    local name=$1 filler_kib=$2 log=$3 arch require_https=OFF
     arch=$(e2e_arch) || return 1
+    [ -z "${E2E_SECURE:-}" ] || require_https=ON
     E2E_BUILD=$e2e_root/build/$name-$arch
     mkdir -p "$E2E_BUILD"
+    e2e_make_pki || { echo "e2e: could not make the test certificates" >&2; return 1; }
     # Nginx's workers may run as another user and must read the mirror's
     # files: they live in a world-readable folder of their own.
     E2E_MIRROR=$(mktemp -d "${TMPDIR:-/tmp}/zel-mirror.XXXXXX")
     E2E_ACCESS_LOG=$E2E_MIRROR/logs/access.log
+    E2E_ERROR_LOG=$E2E_MIRROR/logs/error.log
     e2e_start_mirror_on_free_port "$E2E_BUILD" || return 1
-    echo "e2e: mirror on 127.0.0.1:$E2E_PORT, building $E2E_BUILD ($arch)"
+    E2E_BASE=$(e2e_base)
+    echo "e2e: mirror on 127.0.0.1:$E2E_PORT ($E2E_BASE), building $E2E_BUILD ($arch)"
     {
+        # shellcheck disable=SC2086 # E2E_CMAKE_ARGS is a list of words
         cmake -S "$e2e_root" -B "$E2E_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release \
             -DCMAKE_TOOLCHAIN_FILE="$(e2e_toolchain "$arch")" \
-            -DZEL_MANIFEST_URL="http://127.0.0.1:$E2E_PORT/zelv3.xml" \
+            -DZEL_MANIFEST_URL="$E2E_BASE/zelv3.xml" -DZEL_REQUIRE_HTTPS=$require_https \
+            ${E2E_CMAKE_ARGS:-} \
             -DZEL_DEMO_FILLER_KIB="$filler_kib" &&
             cmake --build "$E2E_BUILD" -j "$(nproc)" --target ZelDownloader ui_driver Corvanta3Setup
     } >"$log" 2>&1 || { tail -n 40 "$log"; echo "e2e: build failed (log: $log)" >&2; return 1; }
@@ -89,6 +124,10 @@ e2e_prepare() {
     E2E_INSTALL_FOLDER=$E2E_PREFIX/drive_c/users/$(id -un)/AppData/Roaming/Quorvane/ZEL3/Installer
     # The first Wine program of a build folder makes its prefix (seconds).
     e2e_drive wait-gone 0 >/dev/null || { echo "e2e: Wine does not run the driver" >&2; return 1; }
+    if [ -n "${E2E_SECURE:-}" ]; then
+        e2e_drive trust-root-certificate "$E2E_PKI/ca.der" >/dev/null ||
+            { echo "e2e: the prefix does not take the tests' authority" >&2; return 1; }
+    fi
     e2e_window_manager_setting "$arch"
     e2e_windows_fonts
     e2e_publish
@@ -122,7 +161,7 @@ e2e_window_manager_setting() {  # ARCH
 
 # The demo package on the mirror, with its real digest or the one given.
 e2e_publish() {
-    "$e2e_root/tests/e2e/mirror" publish "$E2E_MIRROR" "$E2E_PORT" "$E2E_PACKAGE" "${1:-}"
+    "$e2e_root/tests/e2e/mirror" publish "$E2E_MIRROR" "$E2E_BASE" "$E2E_PACKAGE" "${1:-}"
 }
 
 e2e_stop_mirror() {
@@ -130,7 +169,7 @@ e2e_stop_mirror() {
 }
 
 e2e_start_mirror_again() {
-    "$e2e_root/tests/e2e/mirror" start "$E2E_MIRROR" "$E2E_PORT"
+    "$e2e_root/tests/e2e/mirror" start "$E2E_MIRROR" "$E2E_PORT" $(e2e_mirror_certificate)
 }
 
 e2e_remove_mirror() {

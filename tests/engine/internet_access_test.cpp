@@ -2,15 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
 #include "engine/timings.h"
 #include "support/fixture_server.h"
 #include "support/test_bytes.h"
+#include "support/test_socket.h"
 
 namespace zel {
 namespace {
@@ -95,15 +98,45 @@ TEST_F(InternetAccessTest, SizeRefusesLengthsThatDoNotFitSigned32Bits) {
     }
 }
 
-TEST_F(InternetAccessTest, HttpsAndOtherSchemesAreRefusedWithoutAConnection) {
+TEST_F(InternetAccessTest, OtherSchemesAreRefusedWithoutAConnection) {
     server.Serve("/pkg.bin", PseudoRandomBytes(100));
     std::string port = std::to_string(server.Port());
     char buffer[100];
-    EXPECT_EQ(SizeOf("https://127.0.0.1:" + port + "/pkg.bin"), -1);
-    EXPECT_FALSE(Download("https://127.0.0.1:" + port + "/pkg.bin", 100, buffer));
     EXPECT_EQ(SizeOf("ftp://127.0.0.1:" + port + "/pkg.bin"), -1);
+    EXPECT_FALSE(Download("ftp://127.0.0.1:" + port + "/pkg.bin", 100, buffer));
+    EXPECT_EQ(SizeOf("file:///pkg.bin"), -1);
     EXPECT_EQ(SizeOf("not a url"), -1);
     EXPECT_EQ(server.RequestCount(), 0u);
+}
+
+// An https address is used, over TLS: a peer that answers every connection
+// at once in plain HTTP, as someone on the path would, is never believed.
+TEST_F(InternetAccessTest, HttpsIsAskedForOverTlsAndAClearAnswerIsNeverTaken) {
+    std::uint16_t port = 0;
+    test::TestSocket listener = test::TestSocket::ListenOnLoopback(port);
+    ASSERT_TRUE(listener.Valid());
+    std::atomic<bool> stopping{false};
+    std::atomic<int> connections{0};
+    std::thread answerer([&] {
+        const std::string answer =
+            "HTTP/1.1 200 OK\r\nContent-Length: 100\r\nConnection: close\r\n\r\n" +
+            std::string(100, 'x');
+        while (!stopping) {
+            if (!listener.WaitReadable(20)) continue;
+            test::TestSocket connection = listener.Accept();
+            if (!connection.Valid()) continue;
+            ++connections;
+            connection.SendAll(answer.data(), answer.size());
+        }
+    });
+    const std::string url = "https://localhost:" + std::to_string(port) + "/pkg.bin";
+    char buffer[100] = {};
+    EXPECT_EQ(SizeOf(url), -1);
+    EXPECT_FALSE(Download(url, 100, buffer));
+    EXPECT_EQ(std::string(buffer, 100).find('x'), std::string::npos);
+    stopping = true;
+    answerer.join();
+    EXPECT_GT(connections.load(), 0) << "the requests went to the URL's port";
 }
 
 TEST_F(InternetAccessTest, ExplicitPortAndQueryReachTheServer) {

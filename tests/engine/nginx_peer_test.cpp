@@ -9,6 +9,8 @@
 #include "engine/internet_access.h"
 #include "engine/setup_manifest.h"
 #include "engine/timings.h"
+#include "support/test_authority.h"
+#include "sys/last_error.h"
 
 namespace zel {
 namespace {
@@ -95,6 +97,118 @@ TEST_F(NginxPeerTest, RangedGetAnswers206WithThatRange) {
         body.insert(body.end(), piece, piece + got);
     ASSERT_EQ(body.size(), 40000u);
     for (std::size_t i = 0; i < body.size(); ++i) ASSERT_EQ(body[i], PackageByte(1000 + i)) << i;
+}
+
+}  // namespace
+}  // namespace zel
+
+namespace zel {
+namespace {
+
+// The same server over TLS, its certificate issued for localhost by the
+// tests' own authority, which this session trusts; and a second one whose
+// certificate for localhost comes from an authority nobody trusts.
+class NginxTlsPeerTest : public NginxPeerTest {
+  protected:
+    void SetUp() override {
+        NginxPeerTest::SetUp();
+        if (IsSkipped()) return;
+        tlsPort = Env("ZEL_NGINX_TLS_PORT");
+        roguePort = Env("ZEL_NGINX_ROGUE_TLS_PORT");
+        if (tlsPort.empty() || roguePort.empty())
+            GTEST_SKIP() << "the nginx fixture serves no TLS (scripts/test starts it)";
+        ASSERT_TRUE(test::TrustTestAuthority(api, session.Get(), Env("ZEL_NGINX_TEST_CA")));
+    }
+
+    std::string SecureUrl(const std::string& host, const std::string& port,
+                          const std::string& path) const {
+        return "https://" + host + ":" + port + path;
+    }
+
+    // A ranged GET as the workers send it; the status, or -1 when the
+    // request could not be sent, with the body read into body.
+    std::int32_t RangedGet(const std::string& url, const std::string& range, std::string& body,
+                           Dword& sendError) {
+        UrlParts parts;
+        if (!CrackUrl(api, url, parts)) return -1;
+        ScopedInternetHandle connection = ConnectToHost(api, session.Get(), parts);
+        ScopedInternetHandle request = OpenRequest(api, connection, "GET", parts, 0);
+        if (!request) return -1;
+        ApplyRequestTimeouts(api, request.Get(), timings);
+        const std::string header = "Range: bytes=" + range;
+        api.HttpAddRequestHeadersA(request.Get(), header.c_str(), static_cast<Dword>(header.size()),
+                                   inet::kAddRequestHeaderAdd);
+        if (!api.HttpSendRequestA(request.Get(), nullptr, 0, nullptr, 0)) {
+            sendError = LastSystemError();
+            return -1;
+        }
+        char piece[32768];
+        Dword got = 0;
+        while (api.InternetReadFile(request.Get(), piece, sizeof piece, &got) && got > 0)
+            body.append(piece, got);
+        return QueryStatusCode(api, request.Get());
+    }
+
+    std::string tlsPort;
+    std::string roguePort;
+};
+
+TEST_F(NginxTlsPeerTest, HttpsAnswersOnceTheServersAuthorityIsTrusted) {
+    const std::string package = SecureUrl("localhost", tlsPort, "/setup.bin");
+    EXPECT_EQ(QueryRemoteSize(api, session.Get(), package), packageSize);
+
+    std::int32_t size =
+        QueryRemoteSize(api, session.Get(), SecureUrl("localhost", tlsPort, "/zelv3.xml"));
+    ASSERT_GT(size, 0);
+    std::vector<char> text(static_cast<std::size_t>(size) + 1);
+    ASSERT_TRUE(DownloadToBuffer(api, session.Get(), timings,
+                                 SecureUrl("localhost", tlsPort, "/zelv3.xml"), size, text.data()));
+    text.back() = '\0';
+    EXPECT_NE(std::string(text.data()).find("<alternate_setupurl>"), std::string::npos);
+
+    std::vector<char> whole(static_cast<std::size_t>(packageSize));
+    ASSERT_TRUE(DownloadToBuffer(api, session.Get(), timings, package, packageSize, whole.data()));
+    for (std::size_t i = 0; i < whole.size(); ++i) ASSERT_EQ(whole[i], PackageByte(i)) << i;
+
+    std::string body;
+    Dword error = 0;
+    EXPECT_EQ(RangedGet(package, "1000-40999", body, error), 206);
+    ASSERT_EQ(body.size(), 40000u);
+    for (std::size_t i = 0; i < body.size(); ++i) ASSERT_EQ(body[i], PackageByte(1000 + i)) << i;
+}
+
+// The certificate names localhost; the same server asked for as 127.0.0.1
+// is refused, its answer never read.
+TEST_F(NginxTlsPeerTest, AHostNameTheCertificateDoesNotNameIsRefused) {
+    const std::string package = SecureUrl("127.0.0.1", tlsPort, "/setup.bin");
+    EXPECT_EQ(QueryRemoteSize(api, session.Get(), package), -1);
+    std::vector<char> whole(static_cast<std::size_t>(packageSize));
+    EXPECT_FALSE(DownloadToBuffer(api, session.Get(), timings, package, packageSize, whole.data()));
+    std::string body;
+    Dword error = 0;
+    EXPECT_EQ(RangedGet(package, "0-999", body, error), -1);
+    EXPECT_NE(error, 0u);
+    EXPECT_TRUE(body.empty());
+}
+
+TEST_F(NginxTlsPeerTest, ACertificateFromAnUnknownAuthorityIsRefused) {
+    const std::string package = SecureUrl("localhost", roguePort, "/setup.bin");
+    EXPECT_EQ(QueryRemoteSize(api, session.Get(), package), -1);
+    std::vector<char> whole(static_cast<std::size_t>(packageSize));
+    EXPECT_FALSE(DownloadToBuffer(api, session.Get(), timings, package, packageSize, whole.data()));
+    std::string body;
+    Dword error = 0;
+    EXPECT_EQ(RangedGet(package, "0-999", body, error), -1);
+    EXPECT_NE(error, 0u);
+    EXPECT_TRUE(body.empty());
+}
+
+// An https address is no plain one: a TLS request to a plain HTTP server
+// fails instead of being answered in the clear, and the reverse.
+TEST_F(NginxTlsPeerTest, TheSchemeDecidesTlsWhateverThePort) {
+    EXPECT_EQ(QueryRemoteSize(api, session.Get(), SecureUrl("localhost", port, "/setup.bin")), -1);
+    EXPECT_EQ(QueryRemoteSize(api, session.Get(), "http://localhost:" + tlsPort + "/setup.bin"),
+              -1);
 }
 
 }  // namespace

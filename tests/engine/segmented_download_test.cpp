@@ -23,6 +23,7 @@
 #include "support/recording_engine_dialog.h"
 #include "support/scripted_http_server.h"
 #include "support/temp_folder.h"
+#include "support/test_authority.h"
 #include "support/test_bytes.h"
 #include "support/worker_hooks.h"
 
@@ -589,6 +590,71 @@ TEST_F(SegmentedDownloadTest, SegmentsFromNginxMakeTheVerifiedPackage) {
     WaitForFinished();
     EXPECT_EQ(Posted(WM_DOWNLOAD_FINISHED).at(0).lParam, ResultComplete);
     EXPECT_TRUE(engine->VerifyDownloadedFile());
+}
+
+// The same over TLS, the server's authority trusted by the engine's session.
+TEST_F(SegmentedDownloadTest, SegmentsFromNginxOverTlsMakeTheVerifiedPackage) {
+    const char* port = std::getenv("ZEL_NGINX_TLS_PORT");
+    const char* size = std::getenv("ZEL_NGINX_PACKAGE_SIZE");
+    const char* digest = std::getenv("ZEL_NGINX_PACKAGE_SHA1");
+    const char* authority = std::getenv("ZEL_NGINX_TEST_CA");
+    if (!port || !size || !digest || !authority)
+        GTEST_SKIP() << "no nginx fixture with TLS (scripts/test starts it)";
+    ASSERT_TRUE(
+        test::TrustTestAuthority(engine->InternetApi(), engine->InternetSession(), authority));
+    {
+        SetupManifest edited = engine->Manifest();
+        edited.setupUrl = std::string("https://localhost:") + port + "/setup.bin";
+        edited.totalSize = std::atoi(size);
+        edited.setupHash = digest;
+        edited.saveFileName = kPackageName;
+        ASSERT_TRUE(engine->SetManifest(edited));
+    }
+    ASSERT_TRUE(engine->CreateTargetFile(PackagePath(), engine->Manifest().totalSize));
+    std::uint8_t index = 0;
+    for (const SegmentRange& range : SplitIntoSegments(engine->Manifest().totalSize, 3))
+        engine->AddSegment(index++, range.start, range.length);
+    ASSERT_TRUE(engine->StartWorkers(false));
+    WaitForFinished();
+    EXPECT_EQ(Posted(WM_DOWNLOAD_FINISHED).at(0).lParam, ResultComplete);
+    EXPECT_TRUE(engine->VerifyDownloadedFile());
+}
+
+// A server whose certificate comes from an authority nobody trusts is a
+// line that does not work: the workers try again while the machine is
+// online, write nothing, and leave every byte in the resume file.
+TEST_F(SegmentedDownloadTest, CertificateOfAnUnknownAuthorityWritesNothingAndIsRetried) {
+    const char* port = std::getenv("ZEL_NGINX_ROGUE_TLS_PORT");
+    const char* authority = std::getenv("ZEL_NGINX_TEST_CA");
+    if (!port || !authority) GTEST_SKIP() << "no nginx fixture with TLS (scripts/test starts it)";
+    ASSERT_TRUE(
+        test::TrustTestAuthority(engine->InternetApi(), engine->InternetSession(), authority));
+    const std::string body = PseudoRandomBytes(300007);
+    PrepareFresh(std::string("https://localhost:") + port + "/setup.bin", body, 2);
+    std::atomic<int> writes{0};
+    BeforeEachWrite([&](std::int32_t, std::int32_t) {
+        ++writes;
+        return true;
+    });
+    ASSERT_TRUE(engine->StartWorkers(false));
+    // Still at it after several attempts: nothing ends a worker while online.
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    EXPECT_EQ(engine->RunningWorkers(), 2);
+    EXPECT_TRUE(Posted(WM_DOWNLOAD_FINISHED).empty());
+    connection.SetOnline(false);
+    WaitForFinished();
+
+    auto finished = Posted(WM_DOWNLOAD_FINISHED);
+    ASSERT_EQ(finished.size(), 1u);
+    EXPECT_EQ(finished[0].lParam, ResultTransportError);
+    EXPECT_EQ(writes.load(), 0);
+    EXPECT_EQ(engine->TotalWritten(), 0);
+    ResumeState state;
+    ASSERT_EQ(ReadResumeState(scratch.File(kStateFileName), 300007, &state),
+              ResumeReadResult::Readable);
+    std::int32_t missing = 0;
+    for (const auto& segment : state.segments) missing += segment.length;
+    EXPECT_EQ(missing, 300007);
 }
 
 }  // namespace zel

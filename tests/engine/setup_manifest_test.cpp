@@ -247,6 +247,48 @@ TEST(SetupManifestTest, EachReadingClearsTextsAndChoiceButKeepsTheCount) {
     EXPECT_EQ(m.alternateUrlCount, 4);
 }
 
+// With https required, the choice passes over plain http alternates as if
+// the manifest did not list them: a chosen position counts https ones only,
+// and a manifest of http alternates alone names no package at all.
+TEST(SetupManifestTest, WithHttpsRequiredHttpAlternatesAreNeverTaken) {
+    const std::string mixed = Manifest(
+        "<alternate_url_count>3</alternate_url_count>"
+        "<alternate_setupurl>http://h1/setup.exe</alternate_setupurl>"
+        "<alternate_setupurl>HTTPS://h2/setup.exe</alternate_setupurl>"
+        "<alternate_setupurl>http://h3/other.exe</alternate_setupurl>");
+    std::set<std::string> taken;
+    for (int i = 0; i < 50; ++i) {
+        SetupManifest m;
+        m.requireHttps = true;
+        m.tickSource = SteppingClock(7919 + 2 * i);
+        ASSERT_TRUE(m.Parse(mixed.c_str()));
+        taken.insert(m.setupUrl);
+        EXPECT_EQ(m.saveFileName, "setup.exe");
+    }
+    EXPECT_EQ(taken, std::set<std::string>{"HTTPS://h2/setup.exe"});
+
+    SetupManifest plainOnly;
+    plainOnly.requireHttps = true;
+    ASSERT_TRUE(plainOnly.Parse(Manifest("<alternate_url_count>2</alternate_url_count>"
+                                         "<alternate_setupurl>http://h1/a.exe</alternate_setupurl>"
+                                         "<alternate_setupurl>http://h2/b.exe</alternate_setupurl>"
+                                         "<alternate_setupurl>ftp://h3/c.exe</alternate_setupurl>"
+                                         "<alternate_setupurl>https:/h4/d.exe</alternate_setupurl>")
+                                    .c_str()));
+    EXPECT_EQ(plainOnly.setupUrl, "");
+    EXPECT_EQ(plainOnly.saveFileName, "");
+
+    // Without the setting an https manifest may name http alternates: the
+    // digest it carries still guards the package.
+    SetupManifest either;
+    either.requireHttps = false;
+    either.tickSource = SteppingClock(7919);
+    ASSERT_TRUE(either.Parse(Manifest("<alternate_url_count>1</alternate_url_count>"
+                                      "<alternate_setupurl>http://h1/a.exe</alternate_setupurl>")
+                                 .c_str()));
+    EXPECT_EQ(either.setupUrl, "http://h1/a.exe");
+}
+
 TEST(SetupManifestTest, OnlyPlainFileNamesAreAccepted) {
     for (const char* good : {"setup.exe", "Corvanta 3 Setup.exe", "a", "..hidden", "console.exe",
                              "COM10.exe", "LPT0", "\xc3\xa9t\xc3\xa9.exe"}) {

@@ -41,6 +41,7 @@ const std::vector<Driver::Step>& Driver::Steps() {
         {"print-window-rect", "CLASS", &Driver::PrintWindowRect},
         {"registry-delete", "", &Driver::RegistryDelete},
         {"wait-registry", "NAME VALUE SECONDS", &Driver::WaitRegistry},
+        {"trust-root-certificate", "DER_FILE", &Driver::TrustRootCertificate},
     };
     return steps;
 }

@@ -89,6 +89,9 @@ class Driver {
     StepResult RegistryDelete(const Args& args);
     StepResult WaitRegistry(const Args& args);
 
+    // The tests' certificate authority in the prefix (certificate_steps.cpp).
+    StepResult TrustRootCertificate(const Args& args);
+
     DriverTimings timings_;
     RECT rememberedRect_ = {};
     bool hasRememberedRect_ = false;
