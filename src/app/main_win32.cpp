@@ -14,9 +14,11 @@ namespace {
 //
 // Some system libraries load others by name in a way that restriction does
 // not reach (measured under Wine: the themes library when the first window
-// is made, the property system when the first picture is decoded, each taken
-// from the program's folder first). Loaded here from the system folder
-// first, every later load by name finds them already there.
+// is made, the property system when the first picture is decoded, the
+// certificate library when the first https connection is made, each taken
+// from the program's folder first; Windows has had the like for its
+// cryptographic base and desktop window manager libraries). Loaded here from
+// the system folder first, every later load by name finds them already there.
 class LibrarySearchGuard {
   public:
     LibrarySearchGuard() {
@@ -25,9 +27,10 @@ class LibrarySearchGuard {
     }
 
   private:
-    static constexpr std::size_t kCount = 3;
-    static constexpr const char* kLoadedByName[kCount] = {"uxtheme.dll", "propsys.dll",
-                                                          "windowscodecs.dll"};
+    static constexpr std::size_t kCount = 6;
+    static constexpr const char* kLoadedByName[kCount] = {"uxtheme.dll",       "propsys.dll",
+                                                          "windowscodecs.dll", "crypt32.dll",
+                                                          "cryptbase.dll",     "dwmapi.dll"};
     zel::LibraryModule loaded_[kCount];  // a library missing here is left out
 };
 
