@@ -3,8 +3,10 @@
 // worker per segment, checkpoints of the resume file at the program's own
 // interval, and the wait for the finished message; but with every pause of
 // the real pacing zeroed, so that what is timed is the engine.
-//   download_bench [--checkpoint-ms=MS] URL SEGMENTS DESTINATION [SHA1]
-// MS replaces the interval between checkpoints; 0 turns them off.
+//   download_bench [--checkpoint-ms=MS] [--ca-file=PEM] URL SEGMENTS DESTINATION [SHA1]
+// MS replaces the interval between checkpoints; 0 turns them off. PEM is a
+// certificate authority that an https URL's server is checked against in
+// place of the system's (a private nginx's own authority).
 // Prints one line of figures for the download (before any check):
 //   seconds=S create_seconds=C cpu_seconds=U max_rss_kib=M bytes=B
 // then checks the file's size against the server's and, given a digest,
@@ -83,6 +85,7 @@ zel::Timings NoPauses(unsigned checkpointIntervalMs) {
 }
 
 constexpr char kCheckpointOption[] = "--checkpoint-ms=";
+constexpr char kCaFileOption[] = "--ca-file=";
 
 double CpuSeconds(const rusage& usage) {
     return usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 + usage.ru_stime.tv_sec +
@@ -109,9 +112,15 @@ int main(int argc, char** argv) {
         --argc;
         ++argv;
     }
+    std::string caFile;
+    if (argc > 1 && std::strncmp(argv[1], kCaFileOption, sizeof kCaFileOption - 1) == 0) {
+        caFile = argv[1] + sizeof kCaFileOption - 1;
+        --argc;
+        ++argv;
+    }
     if (argc < 4) {
-        std::fprintf(stderr, "usage: %s [%sMS] URL SEGMENTS DESTINATION [SHA1]\n", argv[0],
-                     kCheckpointOption);
+        std::fprintf(stderr, "usage: %s [%sMS] [%sPEM] URL SEGMENTS DESTINATION [SHA1]\n", argv[0],
+                     kCheckpointOption, kCaFileOption);
         return 2;
     }
     const std::string url = argv[1];
@@ -129,6 +138,14 @@ int main(int argc, char** argv) {
     if (!engine.OpenInternetSession()) {
         std::fprintf(stderr, "no internet session\n");
         return 1;
+    }
+    if (!caFile.empty()) {
+        const zel::WinInetApi& api = engine.InternetApi();
+        if (!api.InternetSetOptionA(engine.InternetSession(), zel::inet::kOptionNativeTrustedCaFile,
+                                    &caFile[0], static_cast<zel::Dword>(caFile.size()))) {
+            std::fprintf(stderr, "the session does not take %s\n", caFile.c_str());
+            return 1;
+        }
     }
     const std::int32_t size = engine.QueryRemoteSize(url);
     if (size < 0) {
