@@ -147,7 +147,10 @@ SessionController::PassEnd SessionController::RunPass() {
         SetStatusText(texts::kInternetError);
         return RetryAfterInternetFailure();
     }
-    if (GetPathKind(packagePath) == kPathFile && engine_.VerifyDownloadedFile()) {
+    // A package that fails its publisher's check is treated as one whose
+    // digest failed: it is never launched.
+    if (GetPathKind(packagePath) == kPathFile && engine_.VerifyDownloadedFile() &&
+        publisherCheck_(packagePath)) {
         SetStatusText(texts::kCompleted);
         OnDownloadProgress(totalSize_);
         port_.SetLaunchTimer(timings_.launchTimerMs);
@@ -336,7 +339,8 @@ SessionController::After SessionController::AfterTransportError() {
 
 SessionController::After SessionController::VerifyAndLaunch() {
     SetStatusText(texts::kLaunching);
-    if (!engine_.VerifyDownloadedFile()) return AfterFailedVerification();
+    if (!engine_.VerifyDownloadedFile() || !publisherCheck_(PackagePath()))
+        return AfterFailedVerification();
     SetStatusText(texts::kCompleted);
     port_.OpenWithShell(PackagePath());
     return After::Close;

@@ -17,6 +17,7 @@
 #include "session/dialog_port.h"
 #include "session/finished_row.h"
 #include "session/shutdown_signal.h"
+#include "sys/publisher_check.h"
 #include "sys/worker_threads.h"
 
 namespace zel {
@@ -46,6 +47,10 @@ class SessionController : public EngineDialog {
     bool StartSessionThread();
     // Tests put a launcher that fails in place of the system's.
     void SetThreadLauncher(ThreadLauncher launcher) { launchThread_ = std::move(launcher); }
+    // The check a package must pass after its digest, before it is launched
+    // (the build's publisher setting by default). Tests put a stand-in in its
+    // place; set before the first session.
+    void SetPublisherCheck(PublisherCheck check) { publisherCheck_ = std::move(check); }
 
     // --- Dialog-thread handlers -------------------------------------------
     // The engine's two messages; false for any other message.
@@ -120,6 +125,7 @@ class SessionController : public EngineDialog {
     BackOff reconnectBackOff_;
 
     ThreadLauncher launchThread_ = LaunchThread;
+    PublisherCheck publisherCheck_ = PublisherCheckFor(build::kPublisher);
     std::thread controllerThread_;  // the latest pass; it joins its predecessor
     DownloadEngine engine_;         // last member: built after the state it reports to
 };

@@ -29,6 +29,11 @@ bool LibraryModule::Load(const std::string& name) {
     return true;
 }
 
+bool RestrictLibrarySearch() {
+    // dlopen looks beside the program only for names with a slash.
+    return true;
+}
+
 void* LibraryModule::FindExport(const char* name) const {
     return loaded_ ? dlsym(loaded_->handle, name) : nullptr;
 }

@@ -5,6 +5,32 @@
 
 namespace zel {
 
+namespace {
+
+// From the Windows 8 headers (and update KB2533623 of Windows 7); the program
+// builds against Windows 2000's, so both are looked up at run time.
+constexpr DWORD kSearchSystem32 = 0x00000800;  // LOAD_LIBRARY_SEARCH_SYSTEM32
+using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
+
+// The system folder followed by the name; empty when the folder is unknown.
+std::string SystemFolderPath(const std::string& name) {
+    char folder[MAX_PATH];
+    const UINT length = GetSystemDirectoryA(folder, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return std::string();
+    return std::string(folder, length) + "\\" + name;
+}
+
+}  // namespace
+
+bool RestrictLibrarySearch() {
+    // kernel32 is mapped into every process before its first instruction.
+    HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    if (!kernel) return false;
+    const auto restrict = reinterpret_cast<SetDefaultDllDirectoriesFn>(
+        reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
+    return restrict&& restrict(kSearchSystem32);
+}
+
 struct LibraryModule::Loaded {
     ScopedModule module;
 };
@@ -19,7 +45,14 @@ void LibraryModule::Free() {
 
 bool LibraryModule::Load(const std::string& name) {
     Free();
-    ScopedModule module(LoadLibraryA(name.c_str()));
+    ScopedModule module(LoadLibraryExA(name.c_str(), nullptr, kSearchSystem32));
+    if (!module) {
+        // A system that does not know the flag refuses it: the full path then,
+        // with the library's own imports looked for beside it first.
+        const std::string path = SystemFolderPath(name);
+        if (!path.empty())
+            module.Reset(LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+    }
     if (!module) return false;
     loaded_.reset(new Loaded{std::move(module)});
     return true;

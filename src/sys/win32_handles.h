@@ -133,6 +133,13 @@ struct GdiplusToken {
 
 }  // namespace handle_traits
 
+// GDI+ is not one of the system's known libraries, so the program
+// delay-loads it: whoever starts it first loads this library from the system
+// folder (LibraryModule) and keeps it while GDI+ runs, and GDI+'s calls bind
+// to that module. A delay-loaded call whose library cannot be found would end
+// the process.
+inline constexpr const char* kGdiplusLibrary = "gdiplus.dll";
+
 using ScopedKernelHandle = ScopedHandle<handle_traits::Kernel>;
 using ScopedFileHandle = ScopedHandle<handle_traits::File>;
 using ScopedFindHandle = ScopedHandle<handle_traits::Find>;

@@ -10,6 +10,7 @@
 #include <cmath>
 #include <map>
 
+#include "sys/library_module.h"
 #include "sys/win32_handles.h"
 #include "ui/page_painter.h"
 #include "ui/page_resources.h"
@@ -65,7 +66,10 @@ Gdiplus::Color ColorOf(std::uint32_t rgb) {
 }  // namespace
 
 struct CPagePainter::Parts : public TextMeasure {
-    // Started first and so shut down last: every GDI+ object below needs it.
+    // GDI+ is delay-loaded: from the system folder, here, before its first call.
+    LibraryModule gdiplusLibrary;
+    // Started after that and so shut down before it; every GDI+ object below
+    // needs it.
     ScopedGdiplus gdiplus;
     PageContent content;
     std::map<std::string, std::unique_ptr<Gdiplus::Bitmap>> pictures;  // by PictureKey
@@ -129,6 +133,7 @@ std::unique_ptr<CPagePainter> CPagePainter::FromResources(
     std::string page;
     if (!LoadInstallationPage(page) || !ReadPageContent(page, parts->content)) return nullptr;
 
+    if (!parts->gdiplusLibrary.Load(kGdiplusLibrary)) return nullptr;
     Gdiplus::GdiplusStartupInput input;
     ULONG_PTR token = 0;
     if (Gdiplus::GdiplusStartup(&token, &input, nullptr) != Gdiplus::Ok) return nullptr;

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include "sys/library_module.h"
 #include "sys/win32_handles.h"
 
 namespace zel {
@@ -28,6 +29,7 @@ class ProcessResources {
 
   private:
     UINT bringToFrontMessage_ = 0;
+    LibraryModule gdiplusLibrary_;  // outlives GDI+'s start-up
     ScopedGdiplus gdiplus_;
     ScopedBrush whiteBrush_;
     ScopedFont statusFont_;

@@ -21,7 +21,8 @@ namespace {
 
 constexpr const char* kBringToFrontText = "It will bring ZEL Downloader in front if minimized";
 
-ScopedGdiplus StartGdiplus() {
+ScopedGdiplus StartGdiplus(LibraryModule& library) {
+    if (!library.Load(kGdiplusLibrary)) return ScopedGdiplus();
     // Version 1, no debug callback, GDI+ keeps its own background thread.
     Gdiplus::GdiplusStartupInput input(nullptr, FALSE, FALSE);
     ULONG_PTR token = 0;
@@ -33,7 +34,7 @@ ScopedGdiplus StartGdiplus() {
 
 ProcessResources::ProcessResources()
     : bringToFrontMessage_(RegisterWindowMessageA(kBringToFrontText)),
-      gdiplus_(StartGdiplus()),
+      gdiplus_(StartGdiplus(gdiplusLibrary_)),
       whiteBrush_(CreateSolidBrush(RGB(255, 255, 255))) {}
 
 HFONT ProcessResources::StatusFont() {

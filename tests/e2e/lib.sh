@@ -16,9 +16,14 @@
 # (tests/support/test-pki, kept in the build folder's pki/), which the build
 # folder's Wine prefix, and nothing else, trusts. E2E_CMAKE_ARGS adds
 # settings of the build (words).
+# The secure build also names a publisher (ZEL_PUBLISHER, e2e_publisher):
+# the demo package on its mirror is signed by a code-signing certificate of
+# the tests' authority in that name (tests/support/sign-file).
 # After e2e_prepare: E2E_BUILD, E2E_PORT, E2E_BASE (the mirror's address),
-# E2E_PROGRAM, E2E_DRIVER, E2E_PACKAGE, E2E_PREFIX, E2E_INSTALL_FOLDER,
-# E2E_MIRROR, E2E_ACCESS_LOG, E2E_ERROR_LOG, and with E2E_SECURE E2E_PKI.
+# E2E_PROGRAM, E2E_DRIVER, E2E_PACKAGE (the package the mirror serves: with
+# E2E_SECURE the signed copy), E2E_UNSIGNED_PACKAGE (the package as built),
+# E2E_PREFIX, E2E_INSTALL_FOLDER, E2E_MIRROR, E2E_ACCESS_LOG, E2E_ERROR_LOG,
+# and with E2E_SECURE E2E_PKI and E2E_PUBLISHER.
 
 e2e_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 e2e_wine_lib=/usr/lib/wine
@@ -91,12 +96,30 @@ e2e_base() {
     if [ -n "${E2E_SECURE:-}" ]; then echo "https://localhost:$E2E_PORT"; else echo "http://127.0.0.1:$E2E_PORT"; fi
 }
 
+# The signer the secure build's program insists on.
+e2e_publisher="ZelDownloader Test Publisher"
+
+# The build's publisher setting: empty (no check) but for the secure build.
+e2e_publisher_setting() {
+    [ -z "${E2E_SECURE:-}" ] || echo "$e2e_publisher"
+}
+
+# The package as the publisher signs it: E2E_PACKAGE becomes the signed copy.
+e2e_sign_package() {
+    [ -n "${E2E_PUBLISHER:-}" ] || return 0
+    E2E_PACKAGE=$E2E_BUILD/signed/$(basename "$E2E_UNSIGNED_PACKAGE")
+    mkdir -p "$(dirname "$E2E_PACKAGE")"
+    "$e2e_root/tests/support/sign-file" "$E2E_PKI" publisher "$E2E_PUBLISHER" \
+        "$E2E_UNSIGNED_PACKAGE" "$E2E_PACKAGE"
+}
+
 # e2e_prepare NAME FILLER_KIB LOG: the mirror, then the build of the
 # program, the driver and the demo package, then the package on the mirror.
 e2e_prepare() {
     local name=$1 filler_kib=$2 log=$3 arch require_https=OFF
     arch=$(e2e_arch) || return 1
     [ -z "${E2E_SECURE:-}" ] || require_https=ON
+    E2E_PUBLISHER=$(e2e_publisher_setting)
     E2E_BUILD=$e2e_root/build/$name-$arch
     mkdir -p "$E2E_BUILD"
     e2e_make_pki || { echo "e2e: could not make the test certificates" >&2; return 1; }
@@ -113,13 +136,16 @@ e2e_prepare() {
         cmake -S "$e2e_root" -B "$E2E_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release \
             -DCMAKE_TOOLCHAIN_FILE="$(e2e_toolchain "$arch")" \
             -DZEL_MANIFEST_URL="$E2E_BASE/zelv3.xml" -DZEL_REQUIRE_HTTPS=$require_https \
-            ${E2E_CMAKE_ARGS:-} \
+            -DZEL_PUBLISHER="$E2E_PUBLISHER" ${E2E_CMAKE_ARGS:-} \
             -DZEL_DEMO_FILLER_KIB="$filler_kib" &&
-            cmake --build "$E2E_BUILD" -j "$(nproc)" --target ZelDownloader ui_driver Corvanta3Setup
+            cmake --build "$E2E_BUILD" -j "$(nproc)" --target ZelDownloader ui_driver Corvanta3Setup \
+                planted_library
     } >"$log" 2>&1 || { tail -n 40 "$log"; echo "e2e: build failed (log: $log)" >&2; return 1; }
     E2E_PROGRAM=$E2E_BUILD/ZelDownloader.exe
     E2E_DRIVER=$E2E_BUILD/tests/e2e/ui_driver.exe
-    E2E_PACKAGE=$E2E_BUILD/tests/e2e/Corvanta3Setup.exe
+    E2E_UNSIGNED_PACKAGE=$E2E_BUILD/tests/e2e/Corvanta3Setup.exe
+    E2E_PACKAGE=$E2E_UNSIGNED_PACKAGE
+    e2e_sign_package || { echo "e2e: could not sign the package" >&2; return 1; }
     E2E_PREFIX=$E2E_BUILD/wineprefix
     E2E_INSTALL_FOLDER=$E2E_PREFIX/drive_c/users/$(id -un)/AppData/Roaming/Quorvane/ZEL3/Installer
     # The first Wine program of a build folder makes its prefix (seconds).
