@@ -176,8 +176,7 @@ class DownloadEngine {
     // Fills buffer with up to wanted bytes of the answer, as they arrive;
     // fewer when the answer ends or a stop is requested. False when a read
     // failed: *filled still counts what arrived before, to be written.
-    bool FillPiece(InternetHandle request, char* buffer, std::int32_t wanted,
-                   std::int32_t* filled);
+    bool FillPiece(InternetHandle request, char* buffer, std::int32_t wanted, std::int32_t* filled);
     // Reads count bytes of the answer and throws them away: a server that
     // ignores Range sends the package from its first byte.
     SegmentResult SkipLeadingBytes(InternetHandle request, std::int32_t count, char* buffer,
@@ -237,6 +236,8 @@ class DownloadEngine {
     std::uint8_t workersFailed_ = 0;    // under finishLock_; never reset
     // Set when a pass took the run over: its end posts no finished message.
     bool runTakenOver_ = false;  // under finishLock_
+    // How the latest worker that left bytes ended; under finishLock_.
+    SegmentResult leftBytesResult_ = ResultComplete;
     // Set when a resumed run has started. From its start on, the resume file
     // is this run's: the one it was resumed from until the first checkpoint
     // replaces it, then its checkpoints, then what its end writes. The delete

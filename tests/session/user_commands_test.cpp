@@ -218,6 +218,62 @@ TEST_F(UserCommandsTest, PauseWhileAStopIsUnderWaySaysAlreadyPaused) {
     EXPECT_TRUE(bench.controller->IsPaused()) << "the next press resumes";
 }
 
+// The pause lands as the first segment completes: that worker ends last,
+// after the other has stopped with bytes missing. The stop's file still
+// says how far the download came, so the resumed run asks only for what is
+// missing, and the dialog shows a pause, not a finished download.
+TEST_F(UserCommandsTest, PauseAsASegmentCompletesKeepsTheProgressForTheResumedRun) {
+    bench.ServePackage(kPackageSize);
+    DownloadEngine& engine = bench.MakeController().Engine();
+    test::WriteGate slowSecond(engine);
+    ManualResetEvent firstCompleted;
+    ManualResetEvent secondEnded;
+    std::atomic<int> launches{0};
+    engine.SetWorkerLauncher([&](std::function<void()> body, std::thread& thread) {
+        const int launch = launches++;
+        if (launch == 0) {
+            CThread& first = engine.Segment(0);
+            first.onFinished = [&, finish = first.onFinished](
+                                   std::uint8_t index, SegmentResult result, std::int32_t next,
+                                   std::int32_t remaining) {
+                if (result == ResultComplete) {
+                    firstCompleted.Set();
+                    secondEnded.WaitFor(std::chrono::seconds(30));
+                }
+                finish(index, result, next, remaining);
+            };
+        } else if (launch == 1) {
+            CThread& second = engine.Segment(1);
+            slowSecond.Hold(second);
+            second.onFinished = [&, finish = second.onFinished](
+                                    std::uint8_t index, SegmentResult result, std::int32_t next,
+                                    std::int32_t remaining) {
+                finish(index, result, next, remaining);
+                secondEnded.Set();
+            };
+        }
+        return LaunchThread(std::move(body), thread);
+    });
+    bench.Start();
+    ASSERT_TRUE(bench.dialog.PumpUntil([&] { return firstCompleted.IsSet(); }));
+    PauseAndWaitUntilPaused();
+
+    EXPECT_EQ(bench.dialog.ButtonState(kPauseButtonId).text, texts::kResume);
+    EXPECT_TRUE(bench.dialog.Launches().empty());
+    const std::int32_t saved = SavedBytes();
+    ASSERT_GE(saved, kPackageSize / 2) << "the first half and what the second wrote";
+    ASSERT_LT(saved, kPackageSize);
+    const std::size_t requestsBefore = bench.server.Requests().size();
+
+    bench.controller->OnPauseResume();
+    ASSERT_TRUE(bench.dialog.PumpUntilEnded());
+    const auto resumed = bench.PackageGets(requestsBefore);
+    ASSERT_EQ(resumed.size(), 1u) << "only the second segment's rest";
+    EXPECT_GT(test::RangeStart(resumed[0].range), kPackageSize / 2);
+    EXPECT_EQ(bench.BytesAskedFor(requestsBefore), kPackageSize - saved);
+    EXPECT_TRUE(bench.PackageDeliveredAndLaunchedOnce());
+}
+
 // Quick command sequences: whatever the order, a pass never changes what
 // running workers use, and the download ends verified.
 
