@@ -186,13 +186,14 @@ bool QueueIsEmpty() {
     return !PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);
 }
 
-TEST(DownloaderDlgTest, EscapeAltF4AndF5DoNothingAndTheKeyboardDoesNotMoveBetweenButtons) {
+TEST(DownloaderDlgTest, EscapeAltF4F5AndEnterDoNothingWhileTabMovesToPauseAndSpacePauses) {
     DialogBench bench(SessionBench::FastTimings());
     ASSERT_TRUE(bench.CreateWithQuietSession());
     // Were a key to reach Cancel, its question would be answered No here.
     bench.boxes.Answer(texts::kCancelQuestion, IDNO);
     bench.port->EnableButton(kPauseButtonId, true);
     HWND cancel = bench.Control(kCancelButtonId);
+    HWND pause = bench.Control(kPauseButtonId);
     SetFocus(cancel);
     ASSERT_EQ(GetFocus(), cancel);
 
