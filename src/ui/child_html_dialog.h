@@ -62,6 +62,10 @@ class CChildHtmlDialog : private WebBrowserSiteEvents, private HtmlEventListener
     virtual void OnTimer(UINT_PTR id);
     // Paints the dialog when it has no browser; the base paints it white.
     virtual void OnPaint(HDC dc);
+    // The window is going: a derived class lets go of every reference it
+    // holds into the page here, before the browser closes and OLE is shut
+    // down for the thread.
+    virtual void ReleasePageReferences() {}
     // Close the dialog, unless the command came from a held Enter or Escape key.
     virtual void OnOK();
     virtual void OnCancel();

@@ -70,7 +70,8 @@ INT_PTR CALLBACK CChildHtmlDialog::DialogProc(HWND window, UINT message, WPARAM 
 
 INT_PTR CChildHtmlDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM) {
     // A stock object: it lives as long as the system and is never freed.
-    if (IsControlColourRequest(message)) return reinterpret_cast<INT_PTR>(GetStockObject(WHITE_BRUSH));
+    if (IsControlColourRequest(message))
+        return reinterpret_cast<INT_PTR>(GetStockObject(WHITE_BRUSH));
     switch (message) {
         case WM_INITDIALOG:
             return OnInitDialog();
@@ -147,13 +148,12 @@ BOOL CChildHtmlDialog::OnInitDialog() {
 }
 
 void CChildHtmlDialog::CreateBrowser() {
-    if (!HtmlEngineAvailable(timings_.engineProbeWaitMs)) return;
+    // OLE is the panel's for as long as its window lives, engine or not:
+    // whatever the page hands out is released before it is shut down.
     ole_.Reset(SUCCEEDED(OleInitialize(nullptr)));
+    if (!HtmlEngineAvailable(timings_.engineProbeWaitMs)) return;
     site_ = CWebBrowserSite::Create(window_.Get(), this);
-    if (!site_) {
-        ole_.Reset();
-        return;
-    }
+    if (!site_) return;
     // Settled before the page is asked for, so that its document starts
     // with them: navigation is asynchronous, but not every engine waits.
     site_->SetHostFlags(kHostFlags);
@@ -170,6 +170,7 @@ void CChildHtmlDialog::RefuseDrops() {
 }
 
 void CChildHtmlDialog::ReleaseBrowser() {
+    ReleasePageReferences();
     if (pageEvents_) {
         pageEvents_->Disconnect();
         pageEvents_.Reset();

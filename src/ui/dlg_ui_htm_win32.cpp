@@ -22,12 +22,20 @@ BOOL CDlgUIHTM::OnInitDialog() {
 
 void CDlgUIHTM::OnDocumentComplete() {
     CChildHtmlDialog::OnDocumentComplete();
-    ComPtr<IHTMLDocument2> document = Document();
+    TakeDocument(Document().Get());
+}
+
+void CDlgUIHTM::TakeDocument(IHTMLDocument2* document) {
     if (document) {
-        pageScript_.SetDocument(document.Get());
+        pageScript_.SetDocument(document);
     } else {
         pageScript_.RecordError(kScriptNoDocument);
     }
+}
+
+void CDlgUIHTM::ReleasePageReferences() {
+    // The script caller's document belongs to the browser's OLE world.
+    pageScript_.SetDocument(nullptr);
 }
 
 void CDlgUIHTM::OnTimer(UINT_PTR id) {
