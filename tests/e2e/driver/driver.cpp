@@ -41,6 +41,8 @@ const std::vector<Driver::Step>& Driver::Steps() {
         {"print-window-rect", "CLASS", &Driver::PrintWindowRect},
         {"registry-delete", "", &Driver::RegistryDelete},
         {"wait-registry", "NAME VALUE SECONDS", &Driver::WaitRegistry},
+        {"sample-answers", "FILE SECONDS", &Driver::SampleAnswers},
+        {"command", "ID", &Driver::Command},
     };
     return steps;
 }

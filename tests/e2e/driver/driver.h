@@ -89,6 +89,10 @@ class Driver {
     StepResult RegistryDelete(const Args& args);
     StepResult WaitRegistry(const Args& args);
 
+    // Answer times and commands (answer_steps.cpp).
+    StepResult SampleAnswers(const Args& args);
+    StepResult Command(const Args& args);
+
     DriverTimings timings_;
     RECT rememberedRect_ = {};
     bool hasRememberedRect_ = false;
