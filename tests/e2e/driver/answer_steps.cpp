@@ -55,13 +55,15 @@ StepResult Driver::SampleAnswers(const Args& args) {
         const bool answered =
             SendMessageTimeoutA(dialog, WM_NULL, 0, 0, SMTO_NORMAL, kLongestAnswerMs, &result) != 0;
         QueryPerformanceCounter(&after);
-        // A window destroyed while asked has nothing more to say.
-        if (!answered && !IsWindow(dialog)) break;
-        const double ms = answered ? ElapsedMs(before, after) : double(kLongestAnswerMs);
+        // A window destroyed while asked did not answer for all that time
+        // (a launch that holds the dialog's thread until the window goes).
+        const bool gone = !answered && !IsWindow(dialog);
+        const double ms = answered || gone ? ElapsedMs(before, after) : double(kLongestAnswerMs);
         std::fprintf(out, "%llu %.1f\n", at, ms);
         std::fflush(out);
         ++samples;
         if (ms > longest) longest = ms;
+        if (gone) break;
         Sleep(kSampleEveryMs);
     }
     std::fclose(out);
