@@ -15,7 +15,8 @@ CDlgUIHTM::~CDlgUIHTM() {
 
 BOOL CDlgUIHTM::OnInitDialog() {
     CChildHtmlDialog::OnInitDialog();
-    if (!HasBrowser()) painter_ = CPagePainter::FromResources();
+    // The page is drawn until the engine, if there is one, shows it.
+    painter_ = CPagePainter::FromResources();
     SetTimer(Window(), kRotationTimer, Timings().rotationMs, nullptr);
     return TRUE;
 }
@@ -31,6 +32,10 @@ void CDlgUIHTM::TakeDocument(IHTMLDocument2* document) {
     } else {
         pageScript_.RecordError(kScriptNoDocument);
     }
+}
+
+void CDlgUIHTM::OnBrowserCreated() {
+    painter_.reset();
 }
 
 void CDlgUIHTM::ReleasePageReferences() {

@@ -70,6 +70,16 @@ TEST(DlgUiHtmTest, PanelIsABorderlessChildAndChoosesByProbingTheEngine) {
     EXPECT_EQ(client.right, 641);
     EXPECT_EQ(client.bottom, 422);
 
+    // The panel's own probe answers by a message; meanwhile it draws the page.
+    EXPECT_NE(panel.Painter(), nullptr);
+    const DWORD start = GetTickCount();
+    while (!panel.EngineAnswered() && GetTickCount() - start < 30000) {
+        PumpMessages();
+        Sleep(5);
+    }
+    ASSERT_TRUE(panel.EngineAnswered());
+    // Asked once the panel's probe has answered: two probes at once can
+    // hang each other under Wine.
     const bool engine = HtmlEngineAvailable(PanelTimings().engineProbeWaitMs);
     EXPECT_EQ(panel.HasBrowser(), engine);
     EXPECT_EQ(panel.Painter() != nullptr, !engine);
