@@ -68,7 +68,7 @@ class QuietDialog : public zel::DialogPort {
     void PostDialogMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) override {
         Post(message, wParam, lParam);
     }
-    void HandleOnePendingMessage(unsigned maxWaitMs) override {
+    void HandleOnePendingMessage(unsigned maxWaitMs) {
         Message next;
         {
             std::unique_lock<std::mutex> lock(mutex_);
@@ -83,7 +83,10 @@ class QuietDialog : public zel::DialogPort {
     }
     void EndDialog(zel::DialogEnd) override { ended_ = true; }
     void OpenWithShell(const std::string&) override {}
-    void EndProcess(int code) override { std::fprintf(stderr, "process end %d\n", code); }
+    void EndProgram(int code) override {
+        std::fprintf(stderr, "program end %d\n", code);
+        ended_ = true;
+    }
 
   private:
     static constexpr unsigned kLaunchTick = 0xFFFF;

@@ -34,7 +34,8 @@ class CDownloaderApp {
     bool CreateInstanceMutex();
     // The first copy is still starting: ask its dialog forward and end.
     [[noreturn]] void GiveWayToStartingCopy() const;
-    void RunMainDialog();
+    // Runs the dialog until it ends; the process's exit code.
+    int RunMainDialog();
 
     ProcessResources resources_;
     const std::string mutexName_;

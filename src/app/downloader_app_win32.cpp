@@ -39,8 +39,7 @@ int CDownloaderApp::InitInstance() {
     if (BringPublishedCopyForward()) return kSecondCopyExitCode;
     alreadyRunning_ = CreateInstanceMutex();
     if (alreadyRunning_) GiveWayToStartingCopy();
-    RunMainDialog();
-    return 0;
+    return RunMainDialog();
 }
 
 bool CDownloaderApp::BringPublishedCopyForward() const {
@@ -67,12 +66,13 @@ void CDownloaderApp::GiveWayToStartingCopy() const {
     ExitProcess(kSecondCopyExitCode);
 }
 
-void CDownloaderApp::RunMainDialog() {
+int CDownloaderApp::RunMainDialog() {
     Sleep(0);
     CDownloaderDlg dialog(resources_, PublishSharedMainWindow);
     mainDialog_ = &dialog;
     dialog.DoModal();
     mainDialog_ = nullptr;
+    return dialog.ExitCode();
 }
 
 }  // namespace zel

@@ -253,6 +253,8 @@ class DownloadEngine {
     std::uint8_t workersFailed_ = 0;    // under finishLock_; never reset
     // Set when a pass took the run over: its end posts no finished message.
     bool runTakenOver_ = false;  // under finishLock_
+    // How the latest worker that left bytes ended; under finishLock_.
+    SegmentResult leftBytesResult_ = ResultComplete;
     // Set when a resumed run has started. From its start on, the resume file
     // is this run's: the one it was resumed from until the first checkpoint
     // replaces it, then its checkpoints, then what its end writes. The delete

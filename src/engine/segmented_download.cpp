@@ -127,6 +127,7 @@ bool DownloadEngine::StartWorkers(bool resume) {
         workersExpected_ = static_cast<std::uint8_t>(records.size());
         workersFinished_ = 0;
         runTakenOver_ = false;
+        leftBytesResult_ = ResultComplete;
         runEndState_.clear();
         // A resumed run keeps the file it was resumed from: it describes
         // bytes on disk until this run's first checkpoint replaces it.
@@ -400,12 +401,15 @@ void DownloadEngine::OnWorkerFinished(std::uint8_t index, SegmentResult result,
                                       std::int32_t nextStart, std::int32_t remaining) {
     bool post = false;
     std::uint8_t failed = 0;
+    SegmentResult reported = result;
     {
         std::lock_guard<std::mutex> lock(finishLock_);
         ++workersFinished_;
         if (result == ResultFailed) ++workersFailed_;
-        const bool leftBytes = result != ResultComplete && remaining > 0;
-        if (leftBytes) AppendSegmentState(index, nextStart, remaining);
+        if (result != ResultComplete && remaining > 0) {
+            AppendSegmentState(index, nextStart, remaining);
+            leftBytesResult_ = result;
+        }
         if (workersFinished_ != workersExpected_) {
             // The others go on: a checkpoint now keeps what this one leaves.
             checkpointSchedule_.RequestNow();
@@ -413,7 +417,16 @@ void DownloadEngine::OnWorkerFinished(std::uint8_t index, SegmentResult result,
         }
         // What the run's end writes stands: no checkpoint may follow it.
         checkpointSchedule_.End();
-        if (leftBytes) AppendGlobalState();
+        // The file of a stop always says what is still missing and how far
+        // the download came, also when the last worker to end is one that
+        // completed its segment: without the global section the next start
+        // would throw the file away and fetch everything again. The run
+        // then reports how it ended for the bytes it left, not that one
+        // worker completed.
+        if (!runEndState_.empty()) {
+            AppendGlobalState();
+            if (result == ResultComplete) reported = leftBytesResult_;
+        }
         SaveRunEndState();
         targetFile_.Close();
         CloseInternetSession();
@@ -424,7 +437,7 @@ void DownloadEngine::OnWorkerFinished(std::uint8_t index, SegmentResult result,
     // Posted outside the lock: a dialog that acts on the message at once
     // (joining the threads of the run) must not wait for a checkpoint that
     // waits for this lock.
-    if (post) PostToNotifyWindow(WM_DOWNLOAD_FINISHED, failed, result);
+    if (post) PostToNotifyWindow(WM_DOWNLOAD_FINISHED, failed, reported);
 }
 
 }  // namespace zel

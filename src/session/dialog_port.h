@@ -1,6 +1,8 @@
 // The narrow window through which the download session reaches its dialog.
 // The Win32 main dialog implements it with real controls and PostMessageA;
 // the tests implement it with a scripted dialog that keeps its own queue.
+// Nothing here makes the caller wait for the dialog's thread, and nothing
+// the dialog's thread calls here waits for another thread.
 #pragma once
 
 #include <cstdint>
@@ -47,17 +49,17 @@ class DialogPort {
     virtual void PostDialogMessage(unsigned message, std::uintptr_t wParam,
                                    std::intptr_t lParam) = 0;
 
-    // Handles at most one pending window message on the dialog's thread,
-    // waiting up to maxWaitMs for one to arrive.
-    virtual void HandleOnePendingMessage(unsigned maxWaitMs) = 0;
-
     virtual void EndDialog(DialogEnd how) = 0;
 
-    // Opens the package with the shell's "open" verb, normally shown.
+    // Opens the package with the shell's "open" verb, normally shown, with
+    // the dialog as the owner of whatever the shell shows. May take as long
+    // as the shell does: never called on the dialog's thread.
     virtual void OpenWithShell(const std::string& path) = 0;
 
-    // Ends the whole process at once; in tests it only records the code.
-    virtual void EndProcess(int exitCode) = 0;
+    // Ends the program through the dialog, as every other end does (the
+    // icon, the panel and the rest go in order), and has the process exit
+    // with exitCode.
+    virtual void EndProgram(int exitCode) = 0;
 };
 
 }  // namespace zel

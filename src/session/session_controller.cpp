@@ -1,7 +1,6 @@
 #include "session/session_controller.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <memory>
 #include <utility>
@@ -39,6 +38,11 @@ SessionController::SessionController(DialogPort& port, const Timings& timings,
 
 SessionController::~SessionController() {
     shutdown_.Raise();
+    {
+        std::lock_guard<std::mutex> lock(queueMutex_);
+        queue_.clear();
+    }
+    queued_.notify_all();
     // Cancel rather than a plain stop: a pass that still starts workers
     // after this point has them stop at once.
     engine_.SetUserCommand(CommandCancel);
@@ -64,6 +68,8 @@ int SessionController::WaitForConnection(const std::string& message) {
     // A shutdown answers "yes": the pass then ends at its next check without
     // the messages that a "no" would bring.
     if (!shutdown_.Pause(timings_.shortWaitMs)) return kIdYes;
+    // The user's Pause ends the wait at once, also in the middle of a poll.
+    const auto paused = [this] { return userPaused_.load(); };
     int answer = kIdYes;
     unsigned polls = 0;
     reconnectBackOff_.Reset();
@@ -76,9 +82,9 @@ int SessionController::WaitForConnection(const std::string& message) {
         } else if (++polls >= kPollsBetweenQuestions) {
             polls = 0;
         }
-        const unsigned wait = reconnectBackOff_.NextWait();
-        if (timings_.onRetryWait) timings_.onRetryWait(RetryLoop::Reconnect, wait);
-        if (!shutdown_.Pause(wait)) return kIdYes;
+        const unsigned wait = ConnectionPollWait();
+        if (waitObserver_) waitObserver_("connection");
+        if (!shutdown_.Pause(wait, paused)) return kIdYes;
     }
 }
 
@@ -88,28 +94,65 @@ int SessionController::ShowMessageBox(const std::string& text, unsigned flags) {
 
 void SessionController::PostDialogMessage(unsigned message, std::uintptr_t wParam,
                                           std::intptr_t lParam) {
-    port_.PostDialogMessage(message, wParam, lParam);
+    if (message == WM_DOWNLOAD_PROGRESS) {
+        // Recorded, not posted: the dialog shows the latest value, and a
+        // write never adds to its queue.
+        OnDownloadProgress(static_cast<std::int32_t>(wParam));
+    } else if (message == WM_DOWNLOAD_FINISHED) {
+        OnDownloadFinished(wParam, lParam);
+    } else {
+        port_.PostDialogMessage(message, wParam, lParam);
+    }
 }
 
 // --- The controller thread ----------------------------------------------------
 
 bool SessionController::StartSessionThread() {
-    // Shared with the new thread, which joins it first; should the thread
-    // not come about, the previous one stays here to be joined later.
-    auto previous = std::make_shared<std::thread>(std::move(controllerThread_));
-    std::thread next;
-    if (launchThread_(
-            [this, previous] {
-                if (previous->joinable()) previous->join();
-                RunSession();
-            },
-            next)) {
-        controllerThread_ = std::move(next);
-        return true;
+    return Queue({Task::Session, {}});
+}
+
+bool SessionController::Queue(const Task& task) {
+    bool running = true;
+    {
+        std::lock_guard<std::mutex> lock(queueMutex_);
+        if (shutdown_.IsRaised()) return false;
+        if (!controllerThread_.joinable())
+            running = launchThread_([this] { ControllerLoop(); }, controllerThread_);
+        if (running) queue_.push_back(task);
     }
-    controllerThread_ = std::move(*previous);
-    ShowStartFailure();
-    return false;
+    if (!running) {
+        ShowStartFailure();
+        return false;
+    }
+    queued_.notify_all();
+    return true;
+}
+
+void SessionController::ControllerLoop() {
+    for (;;) {
+        Task task;
+        {
+            std::unique_lock<std::mutex> lock(queueMutex_);
+            queued_.wait(lock, [this] { return shutdown_.IsRaised() || !queue_.empty(); });
+            if (shutdown_.IsRaised()) return;
+            task = queue_.front();
+            queue_.pop_front();
+        }
+        switch (task.kind) {
+            case Task::Session:
+                RunSession();
+                break;
+            case Task::ResumeSession:
+                // The stop's workers have all left before the resumed pass
+                // reads what they wrote.
+                WaitForWorkers();
+                RunSession();
+                break;
+            case Task::Finished:
+                FinishRun(task.report);
+                break;
+        }
+    }
 }
 
 void SessionController::ShowStartFailure() {
@@ -122,6 +165,7 @@ void SessionController::ShowStartFailure() {
 }
 
 void SessionController::RunSession() {
+    if (passGate_) passGate_();
     // Starting over is a loop: it may go on for as long as the connection
     // stays bad, and must not deepen the stack.
     while (!shutdown_.IsRaised()) {
@@ -131,11 +175,16 @@ void SessionController::RunSession() {
 
 SessionController::PassEnd SessionController::RunPass() {
     engine_.BeginPass();
+    if (userPaused_) return EndPaused();
     if (!engine_.EnsureInternetSession(*this)) {
-        if (shutdown_.Pause(timings_.sessionRetryWaitMs)) port_.EndProcess(0);
+        // Declined: the program ends as every other end does, through the
+        // dialog, which takes its icon, its panel and the rest with it.
+        if (shutdown_.Pause(WaitBeforeNextPass())) port_.EndProgram(0);
         return PassEnd::Done;
     }
     if (shutdown_.IsRaised()) return PassEnd::Done;
+    // A Pause that ended the wait for the connection.
+    if (userPaused_) return EndPaused();
     if (!engine_.FetchManifest(manifestUrl_)) return RetryAfterInternetFailure();
     // A package server that asked for quiet gets it, unless the choice of
     // alternate went elsewhere.
@@ -147,10 +196,7 @@ SessionController::PassEnd SessionController::RunPass() {
         SetStatusText(texts::kInternetError);
         return RetryAfterInternetFailure();
     }
-    // A package that fails its publisher's check is treated as one whose
-    // digest failed: it is never launched.
-    if (GetPathKind(packagePath) == kPathFile && engine_.VerifyDownloadedFile() &&
-        publisherCheck_(packagePath)) {
+    if (GetPathKind(packagePath) == kPathFile && VerifyPackage()) {
         SetStatusText(texts::kCompleted);
         OnDownloadProgress(totalSize_);
         port_.SetLaunchTimer(timings_.launchTimerMs);
@@ -163,10 +209,14 @@ SessionController::PassEnd SessionController::RunPass() {
 }
 
 SessionController::PassEnd SessionController::RetryAfterInternetFailure() {
-    if (!shutdown_.Pause(NextPassWait())) return PassEnd::Done;
+    // A lasting fault paces the passes; the user's Pause ends the wait.
+    if (!shutdown_.Pause(NextPassWait(), [this] { return userPaused_.load(); }))
+        return PassEnd::Done;
+    if (userPaused_) return EndPaused();
     if (IsConnected()) return PassEnd::StartOver;
     SetStatusText(texts::kInternetError);
     if (WaitForConnection(texts::kInternetErrorRetryQuestion) == kIdNo) return PassEnd::Done;
+    if (userPaused_) return EndPaused();
     return PassEnd::StartOver;
 }
 
@@ -176,12 +226,30 @@ unsigned SessionController::NextPassWait() {
     return wait;
 }
 
+unsigned SessionController::ConnectionPollWait() {
+    const unsigned wait = reconnectBackOff_.NextWait();
+    if (timings_.onRetryWait) timings_.onRetryWait(RetryLoop::Reconnect, wait);
+    return wait;
+}
+
+SessionController::PassEnd SessionController::EndPaused() {
+    ShowPaused();
+    return PassEnd::Done;
+}
+
+void SessionController::ShowPaused() {
+    SetStatusText(texts::kPausedStatus);
+    EnableButtons({kPauseButtonId, kRestartButtonId, kCancelButtonId}, true);
+    port_.SetButtonText(kPauseButtonId, texts::kResume);
+}
+
 SessionController::PassEnd SessionController::StartFreshDownload() {
     if (!engine_.PrepareFreshDownload(totalSize_)) {
         ShowMessageBox(texts::kCannotAllocate, kMbOk | kMbIconError);
         return PassEnd::Done;
     }
     splitSize_ = totalSize_.load();
+    if (userPaused_) return EndPaused();
     SetStatusText(texts::kDownloading);
     engine_.StartWorkers(false);
     return PassEnd::Done;
@@ -196,6 +264,7 @@ SessionController::PassEnd SessionController::ResumeDownload() {
         case ResumePreparation::Ready:
             break;
     }
+    if (userPaused_) return EndPaused();
     SetStatusText(texts::kDownloading);
     if (!engine_.StartWorkers(true)) return PassEnd::Done;
     engine_.DeleteResumeState();
@@ -208,7 +277,7 @@ SessionController::PassEnd SessionController::ResumeDownload() {
     return PassEnd::Done;
 }
 
-// --- The dialog's thread ---------------------------------------------------------
+// --- The dialog's thread: it never waits ----------------------------------------
 
 bool SessionController::HandleDialogMessage(unsigned message, std::uintptr_t wParam,
                                             std::intptr_t lParam) {
@@ -234,22 +303,43 @@ void SessionController::OnDownloadProgress(std::int32_t bytesWritten) {
 }
 
 void SessionController::OnDownloadFinished(std::uintptr_t workersFailed, std::intptr_t lastResult) {
-    FinishRun({workersFailed, lastResult, false});
+    Queue({Task::Finished, {workersFailed, lastResult, false}});
 }
 
 void SessionController::OnLaunchTimer() {
     port_.KillLaunchTimer();
-    FinishRun({1, kReportComplete, true});
+    Queue({Task::Finished, {1, kReportComplete, true}});
 }
+
+// --- The controller thread: a run's end ------------------------------------------
 
 void SessionController::WaitForWorkers() {
     for (unsigned round = 0; round < timings_.workerPollRounds; ++round) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(timings_.workerPollMs));
+        if (!Wait("workers", timings_.workerPollMs)) return;
         if (engine_.RunningWorkers() == 0) return;
-        // Bounded: the last worker may leave after its final message, and
-        // then nothing else might arrive to end an unbounded wait.
-        port_.HandleOnePendingMessage(timings_.workerPollMs);
     }
+}
+
+bool SessionController::Wait(const char* name, unsigned ms) {
+    if (waitObserver_) waitObserver_(name);
+    return shutdown_.Pause(ms);
+}
+
+bool SessionController::VerifyPackage() {
+    // The digest of a large package takes seconds.
+    if (waitObserver_) waitObserver_("digest");
+    // A package that fails its publisher's check is treated as one whose
+    // digest failed: it is never launched.
+    return engine_.VerifyDownloadedFile() && publisherCheck_(PackagePath());
+}
+
+bool SessionController::LaunchPackage() {
+    // A Cancel confirmed while the package was being checked ends the
+    // program without starting it.
+    if (engine_.LastUserCommand() == CommandCancel || shutdown_.IsRaised()) return false;
+    if (waitObserver_) waitObserver_("launch");
+    port_.OpenWithShell(PackagePath());
+    return true;
 }
 
 void SessionController::FinishRun(const FinishedReport& report) {
@@ -281,7 +371,7 @@ void SessionController::FinishRun(const FinishedReport& report) {
     // report. Their records stay with the engine: the next pass drops them
     // once it has joined the workers.
     WaitForWorkers();
-    std::this_thread::sleep_for(std::chrono::milliseconds(timings_.shortWaitMs));
+    if (!Wait("settle", timings_.shortWaitMs)) return;
     EndAfterRun(after);
 }
 
@@ -315,7 +405,7 @@ SessionController::After SessionController::AfterRestartStop() {
 }
 
 SessionController::After SessionController::AfterPauseStop() {
-    std::this_thread::sleep_for(std::chrono::milliseconds(timings_.sessionRetryWaitMs));
+    if (!Wait("pause", WaitBeforeNextPass())) return After::Stay;
     SetStatusText(texts::kPausedStatus);
     WaitForWorkers();
     EnableButtons({kPauseButtonId, kRestartButtonId, kCancelButtonId}, true);
@@ -324,11 +414,17 @@ SessionController::After SessionController::AfterPauseStop() {
 }
 
 SessionController::After SessionController::AfterTransportError() {
-    std::this_thread::sleep_for(std::chrono::milliseconds(timings_.sessionRetryWaitMs));
+    if (!Wait("line", WaitBeforeNextPass())) return After::Stay;
     if (!IsConnected() && WaitForConnection(texts::kTransportErrorQuestion) == kIdNo) {
         engine_.DeleteResumeState();
         autoRetryActive_ = false;
         return After::Close;
+    }
+    if (shutdown_.IsRaised()) return After::Stay;
+    // The user paused the wait: the workers' resume file waits for Resume.
+    if (userPaused_) {
+        ShowPaused();
+        return After::Stay;
     }
     SetStatusText(texts::kPausedStatus);
     EnableButtons({kPauseButtonId, kRestartButtonId, kCancelButtonId}, true);
@@ -339,17 +435,16 @@ SessionController::After SessionController::AfterTransportError() {
 
 SessionController::After SessionController::VerifyAndLaunch() {
     SetStatusText(texts::kLaunching);
-    if (!engine_.VerifyDownloadedFile() || !publisherCheck_(PackagePath()))
-        return AfterFailedVerification();
+    if (!VerifyPackage()) return AfterFailedVerification();
     SetStatusText(texts::kCompleted);
-    port_.OpenWithShell(PackagePath());
+    LaunchPackage();
     return After::Close;
 }
 
 SessionController::After SessionController::AfterLaunchRequest() {
     SetStatusText(texts::kCompleted);
     OnDownloadProgress(totalSize_);
-    port_.OpenWithShell(PackagePath());
+    LaunchPackage();
     return After::Close;
 }
 
@@ -372,9 +467,9 @@ SessionController::After SessionController::AfterFailedVerification() {
 }
 
 SessionController::After SessionController::RetryOrIdle() {
-    std::this_thread::sleep_for(std::chrono::milliseconds(timings_.shortWaitMs));
+    if (!Wait("retry", timings_.shortWaitMs)) return After::Stay;
     if (engine_.LastWorkerBytes() == splitSize_) return After::Stay;
-    std::this_thread::sleep_for(std::chrono::milliseconds(timings_.shortWaitMs));
+    if (!Wait("retry", timings_.shortWaitMs)) return After::Stay;
     if (IsConnected()) {
         EnableButtons({kRestartButtonId, kCancelButtonId}, true);
         port_.SetButtonText(kRestartButtonId, texts::kRestart);

@@ -1,11 +1,19 @@
-// Drives one download of the setup package from the manifest to the launch:
-// a controller thread prepares each pass and starts the workers, the
-// dialog's thread reacts to the engine's reports and to the user's commands.
-// It reaches the window only through the DialogPort and owns the engine.
+// Drives one download of the setup package from the manifest to the launch.
+// The controller's own thread, long-lived and fed by a queue, does every
+// step that takes time: the passes that prepare a run and start the
+// workers, the handling of each run's end with its pauses and checks, the
+// waits for the connection and for the workers, the launch. The dialog's
+// thread only hands it commands and shows what it is told, so the window
+// answers at every moment. It reaches the window only through the
+// DialogPort and owns the engine.
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
+#include <deque>
+#include <functional>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -27,7 +35,7 @@ class SessionController : public EngineDialog {
     SessionController(DialogPort& port, const Timings& timings = Timings(),
                       std::string manifestUrl = build::kManifestUrl,
                       const WinInetBinder& bind = BindWinInet);
-    // Stops the workers and joins the controller threads: nothing started
+    // Stops the workers and joins the controller thread: nothing started
     // here outlives the controller.
     ~SessionController() override;
     SessionController(const SessionController&) = delete;
@@ -38,12 +46,16 @@ class SessionController : public EngineDialog {
     void EnablePauseButton(bool enable) override;
     int WaitForConnection(const std::string& message) override;
     int ShowMessageBox(const std::string& text, unsigned flags) override;
+    // The engine's reports: progress goes to the controls at once (only the
+    // latest value is kept until the dialog shows it), the finished report
+    // into the controller's queue, where nothing can drop it.
     void PostDialogMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) override;
 
-    // Starts a new pass on a thread of its own. A pass waits for the one
-    // before it to end, so two passes never touch the segments at once.
-    // When no thread can be made the user is told in the status line and
-    // the dialog stays usable, as after a pause; false then.
+    // Queues a new pass for the controller thread, starting that thread the
+    // first time. A pass begins by taking over the run before it, so two
+    // passes never touch the segments at once. When the thread cannot be
+    // made the user is told in the status line and the dialog stays usable,
+    // as after a pause; false then.
     bool StartSessionThread();
     // Tests put a launcher that fails in place of the system's.
     void SetThreadLauncher(ThreadLauncher launcher) { launchThread_ = std::move(launcher); }
@@ -51,18 +63,27 @@ class SessionController : public EngineDialog {
     // (the build's publisher setting by default). Tests put a stand-in in its
     // place; set before the first session.
     void SetPublisherCheck(PublisherCheck check) { publisherCheck_ = std::move(check); }
+    // Tests: runs on the controller thread before every pass.
+    void SetPassGate(std::function<void()> gate) { passGate_ = std::move(gate); }
+    // Tests: runs on the controller thread at the start of every wait a
+    // run's end makes (and of the digest check, the launch and each poll of
+    // a lost connection), named as the wait is.
+    void SetWaitObserver(std::function<void(const char* wait)> observer) {
+        waitObserver_ = std::move(observer);
+    }
 
-    // --- Dialog-thread handlers -------------------------------------------
+    // --- Dialog-thread handlers (they never wait) -------------------------
     // The engine's two messages; false for any other message.
     bool HandleDialogMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam);
     void OnDownloadProgress(std::int32_t bytesWritten);
+    // Queues the report: the controller thread acts on it.
     void OnDownloadFinished(std::uintptr_t workersFailed, std::intptr_t lastResult);
     void OnLaunchTimer();
     void OnPauseResume();
     void OnRestart();
     void OnCancelDownload();
 
-    // Keeps the dialog responsive until no worker thread runs (bounded).
+    // On the controller thread: until no worker thread runs (bounded).
     void WaitForWorkers();
 
     DownloadEngine& Engine() { return engine_; }
@@ -72,6 +93,14 @@ class SessionController : public EngineDialog {
   private:
     enum class PassEnd { Done, StartOver };
     enum class After { Stay, Close, Cancel, NewSession };
+    // What the controller thread is asked to do, in the order asked.
+    struct Task {
+        enum Kind { Session, ResumeSession, Finished } kind;
+        FinishedReport report;
+    };
+
+    bool Queue(const Task& task);
+    void ControllerLoop();
 
     void RunSession();
     PassEnd RunPass();
@@ -82,6 +111,10 @@ class SessionController : public EngineDialog {
     unsigned NextPassWait();
     PassEnd StartFreshDownload();
     PassEnd ResumeDownload();
+    // A pause that came before the workers of this pass: it ends here, and
+    // the dialog shows the pause as after a stop.
+    PassEnd EndPaused();
+    void ShowPaused();
 
     void FinishRun(const FinishedReport& report);
     After AfterCancelStop();
@@ -94,6 +127,18 @@ class SessionController : public EngineDialog {
     After RetryOrIdle();
     void EndAfterRun(After after);
 
+    // The waits and checks whose policy may change on their own.
+    // The wait before the next pass after a failure or a stop.
+    unsigned WaitBeforeNextPass() const { return timings_.sessionRetryWaitMs; }
+    // Between two looks at a lost connection: the reconnect back-off's.
+    unsigned ConnectionPollWait();
+    // The finished package is the one the manifest names.
+    bool VerifyPackage();
+    // Opens the checked package, unless the user has cancelled meanwhile.
+    bool LaunchPackage();
+    // A wait of the controller thread; false when the controller is going.
+    bool Wait(const char* name, unsigned ms);
+
     void ShowStartFailure();
     void EnableButtons(std::initializer_list<int> ids, bool enable);
     bool IsConnected() const;
@@ -105,10 +150,13 @@ class SessionController : public EngineDialog {
     const std::string manifestUrl_;
     ShutdownSignal shutdown_;
 
-    // Dialog-thread state.
-    bool paused_ = false;
-    bool cancelRequested_ = false;
-    bool restartRequested_ = false;
+    // Set by the dialog's commands, read by the controller thread.
+    std::atomic<bool> paused_{false};
+    std::atomic<bool> cancelRequested_{false};
+    std::atomic<bool> restartRequested_{false};
+    std::atomic<bool> userPaused_{false};
+
+    // Controller-thread state.
     bool autoRetryActive_ = false;
     // How often the finished package failed its check since the start.
     std::uint8_t verifyFailures_ = 0;
@@ -116,7 +164,13 @@ class SessionController : public EngineDialog {
     // Shared between the controller thread and the dialog's thread.
     std::atomic<std::int32_t> totalSize_{0};
     std::atomic<std::int32_t> splitSize_{0};
-    std::atomic<bool> userPaused_{false};
+
+    std::function<void()> passGate_;
+    std::function<void(const char*)> waitObserver_;
+
+    std::mutex queueMutex_;  // guards the queue and the thread's start
+    std::condition_variable queued_;
+    std::deque<Task> queue_;
 
     // Faults that last: passes that keep failing, and polls for a connection
     // that stays lost. A byte of the package written or a user's command
@@ -126,8 +180,8 @@ class SessionController : public EngineDialog {
 
     ThreadLauncher launchThread_ = LaunchThread;
     PublisherCheck publisherCheck_ = PublisherCheckFor(build::kPublisher);
-    std::thread controllerThread_;  // the latest pass; it joins its predecessor
-    DownloadEngine engine_;         // last member: built after the state it reports to
+    std::thread controllerThread_;
+    DownloadEngine engine_;  // last member: built after the state it reports to
 };
 
 }  // namespace zel

@@ -4,10 +4,11 @@
 
 namespace zel {
 
-bool ShutdownSignal::Pause(unsigned ms) {
+bool ShutdownSignal::Pause(unsigned ms, const std::function<bool()>& leaveEarly) {
     std::unique_lock<std::mutex> lock(mutex_);
     if (ms == 0) return !raised_;
-    changed_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return raised_; });
+    changed_.wait_for(lock, std::chrono::milliseconds(ms),
+                      [&] { return raised_ || (leaveEarly && leaveEarly()); });
     return !raised_;
 }
 
@@ -22,6 +23,13 @@ void ShutdownSignal::Raise() {
 bool ShutdownSignal::IsRaised() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return raised_;
+}
+
+void ShutdownSignal::Wake() {
+    // Taken once so that a waiter between its check and its sleep does not
+    // miss the change that came just before.
+    { std::lock_guard<std::mutex> lock(mutex_); }
+    changed_.notify_all();
 }
 
 }  // namespace zel

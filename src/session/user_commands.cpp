@@ -1,6 +1,7 @@
-// The user's Pause/Resume, Restart and Cancel buttons. Each records the
-// command for the workers, asks them to stop, and leaves the rest to the
-// stop report, or acts at once when nothing is running.
+// The user's Pause/Resume, Restart and Cancel buttons, on the dialog's
+// thread. Each records the command for the workers, asks them to stop, and
+// leaves the rest to the stop report, or hands the work to the controller
+// thread when nothing is running. None of them waits.
 #include "session/session_controller.h"
 #include "session/session_texts.h"
 
@@ -13,10 +14,9 @@ void SessionController::OnPauseResume() {
         EnableButtons({kPauseButtonId, kRestartButtonId, kCancelButtonId}, false);
         port_.SetButtonText(kPauseButtonId, texts::kResuming);
         userPaused_ = false;
-        WaitForWorkers();
         // A session that cannot start leaves the dialog paused again.
         paused_ = false;
-        StartSessionThread();
+        Queue({Task::ResumeSession, {}});
         return;
     }
     engine_.SetUserCommand(CommandPause);
@@ -27,8 +27,9 @@ void SessionController::OnPauseResume() {
         ShowMessageBox(texts::kAlreadyPaused, kMbOk);
     }
     userPaused_ = true;
-    WaitForWorkers();
     paused_ = true;
+    // A wait for the connection ends on it.
+    shutdown_.Wake();
 }
 
 void SessionController::OnRestart() {
@@ -62,8 +63,8 @@ void SessionController::OnCancelDownload() {
     if (ShowMessageBox(texts::kCancelQuestion, kMbYesNo) != kIdYes) return;
     engine_.SetUserCommand(CommandCancel);
     // Without running workers no stop report would come to end the dialog:
-    // a pass still connecting or preparing might never start any, and the
-    // disabled buttons would leave the user no way out.
+    // a pass still connecting, waiting for the line or preparing might never
+    // start any, and the disabled buttons would leave the user no way out.
     if (paused_ || engine_.RunningWorkers() == 0) {
         port_.EndDialog(DialogEnd::Cancel);
         return;

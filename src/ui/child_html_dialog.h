@@ -37,6 +37,9 @@ class CChildHtmlDialog : private WebBrowserSiteEvents, private HtmlEventListener
     // text cannot be selected, no 3-D border, no scroll bars.
     static constexpr DWORD kHostFlags = 1 | 4 | 8;
 
+    // The probe's answer whether the system has an HTML engine (wParam 1 or 0).
+    static constexpr UINT kEngineAnswerMessage = WM_APP + 2;
+
     CChildHtmlDialog(int templateId, int htmlResourceId, const PanelTimings& timings);
     virtual ~CChildHtmlDialog();
     CChildHtmlDialog(const CChildHtmlDialog&) = delete;
@@ -46,7 +49,10 @@ class CChildHtmlDialog : private WebBrowserSiteEvents, private HtmlEventListener
     // hidden until the owner shows it. False when the window could not be made.
     bool Create(HWND parent);
     HWND Window() const { return window_.Get(); }
+    // The browser is made when the probe, started at creation, finds an
+    // engine: the window's thread never waits for the probe.
     bool HasBrowser() const { return bool(site_); }
+    bool EngineAnswered() const { return engineAnswered_; }
 
     // For the owner's message loop, before it translates and dispatches a
     // message: the key filter (which may change the message's key code),
@@ -62,6 +68,12 @@ class CChildHtmlDialog : private WebBrowserSiteEvents, private HtmlEventListener
     virtual void OnTimer(UINT_PTR id);
     // Paints the dialog when it has no browser; the base paints it white.
     virtual void OnPaint(HDC dc);
+    // The window is going: a derived class lets go of every reference it
+    // holds into the page here, before the browser closes and OLE is shut
+    // down for the thread.
+    virtual void ReleasePageReferences() {}
+    // The browser has been made and shows the page from now on.
+    virtual void OnBrowserCreated() {}
     // Close the dialog, unless the command came from a held Enter or Escape key.
     virtual void OnOK();
     virtual void OnCancel();
@@ -79,6 +91,7 @@ class CChildHtmlDialog : private WebBrowserSiteEvents, private HtmlEventListener
     static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     INT_PTR Paint();
+    void StartEngineProbe();
     void CreateBrowser();
     void RefuseDrops();
     void ReleaseBrowser();
@@ -95,6 +108,7 @@ class CChildHtmlDialog : private WebBrowserSiteEvents, private HtmlEventListener
     ScopedHandle<handle_traits::OleInitialization> ole_;
     ComPtr<CWebBrowserSite> site_;
     ComPtr<CHtmlEventSink> pageEvents_;
+    bool engineAnswered_ = false;
 };
 
 }  // namespace zel

@@ -70,7 +70,13 @@ INT_PTR CALLBACK CChildHtmlDialog::DialogProc(HWND window, UINT message, WPARAM 
 
 INT_PTR CChildHtmlDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM) {
     // A stock object: it lives as long as the system and is never freed.
-    if (IsControlColourRequest(message)) return reinterpret_cast<INT_PTR>(GetStockObject(WHITE_BRUSH));
+    if (IsControlColourRequest(message))
+        return reinterpret_cast<INT_PTR>(GetStockObject(WHITE_BRUSH));
+    if (message == kEngineAnswerMessage) {
+        engineAnswered_ = true;
+        if (wParam && !site_) CreateBrowser();
+        return TRUE;
+    }
     switch (message) {
         case WM_INITDIALOG:
             return OnInitDialog();
@@ -142,23 +148,29 @@ void CChildHtmlDialog::OnCancel() {
 // ---- Browser -------------------------------------------------------------
 
 BOOL CChildHtmlDialog::OnInitDialog() {
-    CreateBrowser();
+    StartEngineProbe();
     return TRUE;
 }
 
-void CChildHtmlDialog::CreateBrowser() {
-    if (!HtmlEngineAvailable(timings_.engineProbeWaitMs)) return;
+void CChildHtmlDialog::StartEngineProbe() {
+    // OLE is the panel's for as long as its window lives, engine or not:
+    // whatever the page hands out is released before it is shut down.
     ole_.Reset(SUCCEEDED(OleInitialize(nullptr)));
+    // The probe may take long, or hang where Wine offers to download its
+    // engine: its answer comes as a message, and until then (or for good)
+    // the dialog has no browser.
+    if (!ProbeHtmlEngine(window_.Get(), kEngineAnswerMessage)) engineAnswered_ = true;
+}
+
+void CChildHtmlDialog::CreateBrowser() {
     site_ = CWebBrowserSite::Create(window_.Get(), this);
-    if (!site_) {
-        ole_.Reset();
-        return;
-    }
+    if (!site_) return;
     // Settled before the page is asked for, so that its document starts
     // with them: navigation is asynchronous, but not every engine waits.
     site_->SetHostFlags(kHostFlags);
     RefuseDrops();
     site_->Navigate(PageAddress());
+    OnBrowserCreated();
 }
 
 void CChildHtmlDialog::RefuseDrops() {
@@ -170,6 +182,7 @@ void CChildHtmlDialog::RefuseDrops() {
 }
 
 void CChildHtmlDialog::ReleaseBrowser() {
+    ReleasePageReferences();
     if (pageEvents_) {
         pageEvents_->Disconnect();
         pageEvents_.Reset();

@@ -10,7 +10,6 @@
 #include <windows.h>
 
 #include <atomic>
-#include <functional>
 #include <mutex>
 #include <set>
 #include <string>
@@ -25,9 +24,7 @@ class DialogWindowPort : public DialogPort {
     // Posted to the dialog to have its thread apply the recorded changes.
     static constexpr UINT kApplyChangesMessage = WM_APP + 1;
 
-    // processMessage runs one message of the dialog's thread through the
-    // dialog's own key filter and dispatch, as its modal loop does.
-    explicit DialogWindowPort(std::function<void(MSG&)> processMessage);
+    DialogWindowPort();
     DialogWindowPort(const DialogWindowPort&) = delete;
     DialogWindowPort& operator=(const DialogWindowPort&) = delete;
 
@@ -46,6 +43,8 @@ class DialogWindowPort : public DialogPort {
 
     bool HasEnded() const { return ended_; }
     DialogEnd EndedHow() const { return endedHow_; }
+    // What the process is to exit with once the dialog has gone.
+    int ExitCode() const { return exitCode_; }
 
     // --- DialogPort -------------------------------------------------------
     void SetStatusLine(const std::string& text) override;
@@ -56,10 +55,9 @@ class DialogWindowPort : public DialogPort {
     void SetLaunchTimer(unsigned periodMs) override;
     void KillLaunchTimer() override;
     void PostDialogMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) override;
-    void HandleOnePendingMessage(unsigned maxWaitMs) override;
     void EndDialog(DialogEnd how) override;
     void OpenWithShell(const std::string& path) override;
-    void EndProcess(int exitCode) override;
+    void EndProgram(int exitCode) override;
 
   private:
     bool OnDialogThread() const { return GetCurrentThreadId() == dialogThread_; }
@@ -69,13 +67,16 @@ class DialogWindowPort : public DialogPort {
     void Apply(const ControlChanges& changes) const;
     int ShowOwnBox(const std::string& text, unsigned flags);
 
-    const std::function<void(MSG&)> processMessage_;
     const std::string caption_;
     std::atomic<DWORD> dialogThread_;
     std::atomic<HWND> window_{nullptr};
     PendingControlChanges pending_;
     std::atomic<bool> ended_{false};
     std::atomic<DialogEnd> endedHow_{DialogEnd::Close};
+    std::atomic<int> exitCode_{0};
+    // A wake-up post the queue refused: the next change tries again, since
+    // the record is no longer empty and would not wake the dialog itself.
+    std::atomic<bool> wakeRefused_{false};
 
     std::mutex boxesMutex_;       // guards the two below
     std::set<DWORD> boxThreads_;  // threads that show a box of their own now

@@ -27,10 +27,8 @@ void EnsureMessageQueue() {
 
 }  // namespace
 
-DialogWindowPort::DialogWindowPort(std::function<void(MSG&)> processMessage)
-    : processMessage_(std::move(processMessage)),
-      caption_(LoadResourceString(IDS_APP_TITLE)),
-      dialogThread_(GetCurrentThreadId()) {}
+DialogWindowPort::DialogWindowPort()
+    : caption_(LoadResourceString(IDS_APP_TITLE)), dialogThread_(GetCurrentThreadId()) {}
 
 void DialogWindowPort::Attach(HWND dialog) {
     dialogThread_ = GetCurrentThreadId();
@@ -44,6 +42,7 @@ void DialogWindowPort::Detach() {
 
 void DialogWindowPort::ApplyPendingChanges() {
     if (!OnDialogThread() || !window_.load()) return;
+    wakeRefused_ = false;
     Apply(pending_.Take());
 }
 
@@ -63,8 +62,8 @@ void DialogWindowPort::Deliver(bool recordWasEmpty) {
     if (!window) return;
     if (OnDialogThread()) {
         Apply(pending_.Take());
-    } else if (recordWasEmpty) {
-        PostMessageA(window, kApplyChangesMessage, 0, 0);
+    } else if (recordWasEmpty || wakeRefused_.exchange(false)) {
+        if (!PostMessageA(window, kApplyChangesMessage, 0, 0)) wakeRefused_ = true;
     }
 }
 
@@ -147,21 +146,6 @@ void DialogWindowPort::PostDialogMessage(unsigned message, std::uintptr_t wParam
     if (HWND window = window_.load()) PostMessageA(window, message, wParam, lParam);
 }
 
-void DialogWindowPort::HandleOnePendingMessage(unsigned maxWaitMs) {
-    if (!OnDialogThread()) return;
-    MSG msg;
-    if (!PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, maxWaitMs, QS_ALLINPUT);
-        if (!PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) return;
-    }
-    if (msg.message == WM_QUIT) {
-        // Not this wait's to take: the loop that runs the dialog ends on it.
-        PostQuitMessage(int(msg.wParam));
-        return;
-    }
-    processMessage_(msg);
-}
-
 void DialogWindowPort::EndDialog(DialogEnd how) {
     endedHow_ = how;
     ended_ = true;
@@ -172,12 +156,14 @@ void DialogWindowPort::EndDialog(DialogEnd how) {
 }
 
 void DialogWindowPort::OpenWithShell(const std::string& path) {
-    ShellExecuteA(OnDialogThread() ? window_.load() : nullptr, "open", path.c_str(), nullptr,
-                  nullptr, SW_SHOWNORMAL);
+    // Called on the controller thread: under Wine the call lasts until the
+    // started program is up, and the window must answer meanwhile.
+    ShellExecuteA(window_.load(), "open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
-void DialogWindowPort::EndProcess(int exitCode) {
-    ExitProcess(UINT(exitCode));
+void DialogWindowPort::EndProgram(int exitCode) {
+    exitCode_ = exitCode;
+    EndDialog(DialogEnd::Close);
 }
 
 }  // namespace zel

@@ -32,8 +32,11 @@ class CDlgUIHTM : public CChildHtmlDialog {
     // The section the rotation moved to last ("Protect" before the first step).
     const std::string& CurrentSection() const { return rotation_.Current(); }
     const CPageScript& PageScript() const { return pageScript_; }
-    // The painter that stands in for the HTML engine; null while the engine
-    // shows the page.
+    // The loaded page's document, as the document-complete notification
+    // hands it over (null: none loaded); tests hand over one of their own.
+    void TakeDocument(IHTMLDocument2* document);
+    // The painter that stands in for the HTML engine (from creation until
+    // the engine's probe has found one); null while the engine shows the page.
     const CPagePainter* Painter() const { return painter_.get(); }
     // The section the painter shows (the page opens on "Home").
     const std::string& PaintedSection() const { return paintedSection_; }
@@ -41,6 +44,8 @@ class CDlgUIHTM : public CChildHtmlDialog {
   protected:
     BOOL OnInitDialog() override;
     void OnDocumentComplete() override;
+    void ReleasePageReferences() override;
+    void OnBrowserCreated() override;
     void OnTimer(UINT_PTR id) override;
     void OnPaint(HDC dc) override;
     const HtmlEventMap& EventMap() const override;

@@ -15,19 +15,32 @@ CDlgUIHTM::~CDlgUIHTM() {
 
 BOOL CDlgUIHTM::OnInitDialog() {
     CChildHtmlDialog::OnInitDialog();
-    if (!HasBrowser()) painter_ = CPagePainter::FromResources();
+    // The page is drawn until the engine, if there is one, shows it.
+    painter_ = CPagePainter::FromResources();
     SetTimer(Window(), kRotationTimer, Timings().rotationMs, nullptr);
     return TRUE;
 }
 
 void CDlgUIHTM::OnDocumentComplete() {
     CChildHtmlDialog::OnDocumentComplete();
-    ComPtr<IHTMLDocument2> document = Document();
+    TakeDocument(Document().Get());
+}
+
+void CDlgUIHTM::TakeDocument(IHTMLDocument2* document) {
     if (document) {
-        pageScript_.SetDocument(document.Get());
+        pageScript_.SetDocument(document);
     } else {
         pageScript_.RecordError(kScriptNoDocument);
     }
+}
+
+void CDlgUIHTM::OnBrowserCreated() {
+    painter_.reset();
+}
+
+void CDlgUIHTM::ReleasePageReferences() {
+    // The script caller's document belongs to the browser's OLE world.
+    pageScript_.SetDocument(nullptr);
 }
 
 void CDlgUIHTM::OnTimer(UINT_PTR id) {

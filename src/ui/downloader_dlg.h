@@ -58,6 +58,8 @@ class CDownloaderDlg : public NotifyIconOwner {
     // The key filter, then the dialog manager, then the window procedure.
     void ProcessMessage(MSG& msg);
     bool HasEnded() const { return port_.HasEnded(); }
+    // The process's exit code once the dialog has ended.
+    int ExitCode() const { return port_.ExitCode(); }
     void Destroy();
 
     HWND Window() const { return window_.Get(); }

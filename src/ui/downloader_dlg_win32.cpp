@@ -34,8 +34,7 @@ CDownloaderDlg::CDownloaderDlg(ProcessResources& resources, WindowPublisher publ
     : resources_(resources),
       publishWindow_(std::move(publishWindow)),
       trayIcon_(*this, std::move(shell)),
-      appIcon_(LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_APP_ICON))),
-      port_([this](MSG& msg) { ProcessMessage(msg); }) {
+      appIcon_(LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_APP_ICON))) {
     try {
         session_ = makeSession(port_);
     } catch (const std::bad_alloc&) {
@@ -91,8 +90,8 @@ bool CDownloaderDlg::PreTranslateMessage(MSG& msg) {
         htmlPanel_.PreTranslateMessage(&msg))
         return true;
     // Every message passes the key filter first: Escape must not cancel,
-    // Alt+F4 not close, F5 not reload the panel, and the keyboard does not
-    // move between the buttons.
+    // Alt+F4 not close, F5 not reload the panel, Enter press nothing; Tab,
+    // Shift+Tab and the arrows move between the buttons.
     std::uintptr_t key = msg.wParam;
     const KeyFilterResult filtered = FilterDialogKey(msg.message, key);
     msg.wParam = WPARAM(key);

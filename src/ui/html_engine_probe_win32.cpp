@@ -48,4 +48,18 @@ bool HtmlEngineAvailable(unsigned waitMs) {
     return result.get();
 }
 
+bool ProbeHtmlEngine(HWND window, unsigned message) {
+    // Only the window's handle crosses over: a window gone by the time of
+    // the answer makes the post fail, nothing more.
+    try {
+        std::thread([window, message] {
+            const bool engine = CreateHtmlDocumentOnThisThread();
+            PostMessageA(window, message, engine ? 1 : 0, 0);
+        }).detach();
+        return true;
+    } catch (const std::system_error&) {
+        return false;
+    }
+}
+
 }  // namespace zel

@@ -9,7 +9,10 @@ constexpr unsigned kLastKeyMessage = 0x0109;   // WM_UNICHAR, the last keyboard 
 constexpr unsigned kKeyDown = 0x0100;          // WM_KEYDOWN
 constexpr unsigned kSystemKeyDown = 0x0104;    // WM_SYSKEYDOWN
 constexpr unsigned kSystemKeyUp = 0x0105;      // WM_SYSKEYUP
+constexpr std::uintptr_t kTab = 9;             // VK_TAB, with or without Shift
 constexpr std::uintptr_t kEscape = 27;         // VK_ESCAPE
+constexpr std::uintptr_t kFirstArrow = 37;     // VK_LEFT, then VK_UP, VK_RIGHT
+constexpr std::uintptr_t kLastArrow = 40;      // VK_DOWN
 constexpr std::uintptr_t kF4 = 115;            // VK_F4
 constexpr std::uintptr_t kF5 = 116;            // VK_F5
 
@@ -23,8 +26,12 @@ KeyFilterResult FilterDialogKey(unsigned message, std::uintptr_t& wParam) {
         return KeyFilterResult::kPreTranslateAsUsual;
     }
     if (message == kKeyDown) {
-        // No key-down reaches the dialog manager: Enter and Tab do not move
-        // between or press buttons, which are used with the mouse.
+        // Tab, Shift+Tab and the arrows move the focus between the buttons,
+        // so that the keyboard reaches each of them (Space presses the one
+        // with the focus). No other key-down reaches the dialog manager:
+        // Enter presses nothing, and Escape cancels nothing.
+        if (wParam == kTab || (wParam >= kFirstArrow && wParam <= kLastArrow))
+            return KeyFilterResult::kPreTranslateAsUsual;
         if (wParam == kEscape || wParam == kF4 || wParam == kF5) wParam = 0;
         return KeyFilterResult::kNotHandled;
     }

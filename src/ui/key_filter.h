@@ -1,7 +1,8 @@
 // The keyboard filter that the download window and its page panel put in
 // front of the dialog manager, so that the window behaves as a fixed screen
 // and not as a browser: Escape does not cancel, Alt+F4 does not close and F5
-// does not reload the page. Portable: message numbers are the system's.
+// does not reload the page, while Tab, Shift+Tab and the arrow keys still
+// move between the buttons. Portable: message numbers are the system's.
 #pragma once
 
 #include <cstdint>

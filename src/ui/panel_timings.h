@@ -5,8 +5,10 @@
 namespace zel {
 
 struct PanelTimings {
-    unsigned rotationMs = 8000;         // from one page section to the next
-    unsigned engineProbeWaitMs = 3000;  // longest wait for the HTML engine to answer the probe
+    unsigned rotationMs = 8000;  // from one page section to the next
+    // Longest wait for the HTML engine to answer a probe that is waited for
+    // (the tests'; the panel itself never waits for its probe).
+    unsigned engineProbeWaitMs = 3000;
 };
 
 }  // namespace zel

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <mutex>
 #include <set>
 
 #include "engine/resume_state.h"
@@ -10,6 +11,7 @@
 #include "support/sequence_match.h"
 #include "support/session_bench.h"
 #include "support/temp_folder.h"
+#include "support/worker_hooks.h"
 #include "sys/install_folder.h"
 
 namespace zel {
@@ -241,6 +243,47 @@ TEST_F(TransportErrorTest, OfflineThenBackResumesFromTheResumeFile) {
     EXPECT_EQ(bench.BytesAskedFor(), 200000) << "the resumed ranges, from the new address";
 }
 
+// The wait for the line after a transport error, with the machine staying
+// offline: only the user can end it.
+TEST_F(TransportErrorTest, PauseEndsTheWaitForTheLineAndResumeFinishesFromTheResumeFile) {
+    bench.dialog.Answer(texts::kTransportErrorQuestion, kIdYes);  // and stays offline
+    StartUntilTheLineDrops();
+    ASSERT_TRUE(bench.dialog.PumpUntil(
+        [&] { return bench.dialog.SawBox(texts::kTransportErrorQuestion); }));
+    const std::size_t manifestsBefore = bench.ManifestRequests();
+    bench.controller->OnPauseResume();
+    ASSERT_TRUE(bench.dialog.PumpUntil([&] {
+        return bench.dialog.Status() == texts::kPausedStatus &&
+               bench.dialog.ButtonState(kPauseButtonId).text == texts::kResume &&
+               bench.dialog.ButtonState(kPauseButtonId).enabled;
+    }));
+    EXPECT_TRUE(bench.controller->IsPaused());
+    bench.dialog.PumpFor(std::chrono::milliseconds(50));
+    EXPECT_EQ(bench.ManifestRequests(), manifestsBefore) << "no pass while paused";
+    EXPECT_EQ(GetPathKind(bench.StateFile()), kPathFile) << "the workers' ranges wait";
+
+    BringTheLineBack();
+    bench.controller->OnPauseResume();
+    ASSERT_TRUE(bench.dialog.PumpUntilEnded());
+    EXPECT_TRUE(bench.PackageDeliveredAndLaunchedOnce());
+    EXPECT_EQ(bench.dialog.Ended(), DialogEnd::Close);
+}
+
+TEST_F(TransportErrorTest, CancelDuringTheWaitForTheLineEndsTheProgramAtOnce) {
+    bench.dialog.Answer(texts::kTransportErrorQuestion, kIdYes);  // and stays offline
+    StartUntilTheLineDrops();
+    ASSERT_TRUE(bench.dialog.PumpUntil(
+        [&] { return bench.dialog.SawBox(texts::kTransportErrorQuestion); }));
+    bench.dialog.Answer(texts::kCancelQuestion, kIdYes);
+    bench.controller->OnCancelDownload();
+
+    EXPECT_EQ(bench.dialog.Ended(), DialogEnd::Cancel);
+    const std::string stateFile = bench.StateFile();
+    bench.controller.reset();  // the waiting controller ends with its owner
+    EXPECT_TRUE(bench.dialog.Launches().empty());
+    EXPECT_EQ(GetPathKind(stateFile), kPathFile) << "kept for the next run";
+}
+
 TEST_F(TransportErrorTest, DecliningToWaitDeletesTheResumeFileAndCloses) {
     bench.dialog.Answer(texts::kTransportErrorQuestion, kIdNo);
     StartUntilTheLineDrops();
@@ -324,6 +367,88 @@ TEST(SessionControllerTest, ReportOfOneFailedWorkerAndACompleteLastOneIsNeverLau
     EXPECT_EQ(bench.dialog.Launches(), std::vector<std::string>{bench.PackageFile()});
     EXPECT_TRUE(bench.ReadPackageFile() == bench.Package()) << "the package file holds the package";
     EXPECT_EQ(bench.BytesAskedFor(), 32768 + 100000);
+}
+
+// Every wait of a run's end (and the digest check, the launch, the polls of
+// the line) happens where the dialog's thread stays free: a message posted
+// to the dialog at the start of each is handled before the wait goes on.
+// Were a wait on the dialog's thread, the message would wait for it.
+class WaitWatch {
+  public:
+    static constexpr unsigned kProbe = 0x8123;  // a message of the test's own
+
+    explicit WaitWatch(SessionBench& bench) {
+        bench.MakeController().SetWaitObserver([this, &bench](const char* wait) {
+            const std::size_t before = bench.dialog.Handled(kProbe);
+            bench.dialog.PostDialogMessage(kProbe, 0, 0);
+            const bool handled =
+                test::WaitUntil([&] { return bench.dialog.Handled(kProbe) > before; });
+            std::lock_guard<std::mutex> lock(mutex_);
+            (handled ? answered_ : unanswered_).insert(wait);
+        });
+    }
+
+    std::set<std::string> Answered() const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return answered_;
+    }
+    std::set<std::string> Unanswered() const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return unanswered_;
+    }
+
+  private:
+    mutable std::mutex mutex_;
+    std::set<std::string> answered_;
+    std::set<std::string> unanswered_;
+};
+
+TEST(SessionControllerTest, PauseResumeAndLaunchWaitWhileTheDialogHandlesItsMessages) {
+    SessionBench bench(SessionBench::SlowWrites(25));
+    bench.ServePackage(16 * 32768);
+    WaitWatch watch(bench);
+    bench.Start();
+    ASSERT_TRUE(bench.dialog.PumpUntil(
+        [&] { return bench.dialog.Status().rfind("Total Progress Percentage:: ", 0) == 0; }));
+    bench.controller->OnPauseResume();
+    ASSERT_TRUE(bench.dialog.PumpUntil([&] {
+        return bench.dialog.ButtonState(kPauseButtonId).text == texts::kResume &&
+               bench.dialog.ButtonState(kPauseButtonId).enabled;
+    }));
+    bench.controller->OnPauseResume();
+    ASSERT_TRUE(bench.dialog.PumpUntilEnded());
+
+    EXPECT_TRUE(bench.PackageDeliveredAndLaunchedOnce());
+    EXPECT_TRUE(watch.Unanswered().empty());
+    for (const char* wait : {"pause", "workers", "settle", "digest", "launch"})
+        EXPECT_EQ(watch.Answered().count(wait), 1u) << wait;
+}
+
+TEST_F(TransportErrorTest, WaitsForTheLostLineLeaveTheDialogFree) {
+    WaitWatch watch(bench);
+    bench.dialog.Answer(texts::kTransportErrorQuestion, kIdYes, [&] { BringTheLineBack(); });
+    StartUntilTheLineDrops();
+    ASSERT_TRUE(bench.dialog.PumpUntilEnded());
+
+    EXPECT_EQ(bench.dialog.Launches().size(), 1u);
+    EXPECT_TRUE(watch.Unanswered().empty());
+    for (const char* wait : {"line", "connection", "workers", "settle", "digest", "launch"})
+        EXPECT_EQ(watch.Answered().count(wait), 1u) << wait;
+}
+
+// The finished report never travels through the dialog's queue: a queue
+// that refuses every post (as a full one does) loses nothing.
+TEST(SessionControllerTest, FinishedReportArrivesWhenTheDialogsQueueRefusesEveryPost) {
+    SessionBench bench;
+    bench.ServePackage(300000);
+    bench.dialog.RefusePosts();
+    bench.Start();
+    ASSERT_TRUE(bench.dialog.PumpUntilEnded());
+
+    EXPECT_EQ(bench.dialog.Ended(), DialogEnd::Close);
+    EXPECT_TRUE(bench.PackageDeliveredAndLaunchedOnce());
+    EXPECT_EQ(bench.dialog.ProgressPositions().back(), 100);
+    EXPECT_EQ(bench.dialog.Status(), texts::kCompleted);
 }
 
 }  // namespace

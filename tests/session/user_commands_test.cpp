@@ -8,6 +8,7 @@
 #include "session/session_texts.h"
 #include "support/sequence_match.h"
 #include "support/session_bench.h"
+#include "support/worker_hooks.h"
 #include "sys/install_folder.h"
 #include "sys/manual_reset_event.h"
 #include "sys/worker_threads.h"
@@ -22,32 +23,27 @@ using test::SessionBench;
 // 16 pieces of 32 KiB at 25 ms each: long enough to act mid-download.
 constexpr std::int32_t kPackageSize = 16 * 32768;
 
-// Starts threads as the system does, except the one of a chosen number
-// (counting from 1), which waits before it runs until the test releases it.
-class HeldLaunch {
+// Lets passes run as they come, except the one of a chosen number (counting
+// from 1), which waits before it begins until the test releases it.
+class HeldPass {
   public:
-    explicit HeldLaunch(int held) : held_(held) {}
-    ~HeldLaunch() { release.Set(); }
+    explicit HeldPass(int held) : held_(held) {}
+    ~HeldPass() { release.Set(); }
 
-    ThreadLauncher Launcher() {
-        return [this](std::function<void()> body, std::thread& thread) {
-            if (++launches_ != held_) return LaunchThread(std::move(body), thread);
-            return LaunchThread(
-                [this, body = std::move(body)] {
-                    reached.Set();
-                    release.WaitFor(std::chrono::minutes(1));
-                    body();
-                },
-                thread);
+    std::function<void()> Gate() {
+        return [this] {
+            if (++passes_ != held_) return;
+            reached.Set();
+            release.WaitFor(std::chrono::minutes(1));
         };
     }
 
-    ManualResetEvent reached;  // the held thread is waiting
+    ManualResetEvent reached;  // the held pass is waiting
     ManualResetEvent release;
 
   private:
     const int held_;
-    std::atomic<int> launches_{0};
+    std::atomic<int> passes_{0};
 };
 
 class UserCommandsTest : public ::testing::Test {
@@ -62,16 +58,22 @@ class UserCommandsTest : public ::testing::Test {
         }));
     }
 
+    // Until the pause is shown and its Resume button can be pressed.
     void PauseAndWaitUntilPaused() {
         bench.controller->OnPauseResume();
-        ASSERT_TRUE(
-            bench.dialog.PumpUntil([&] { return bench.dialog.Status() == texts::kPausedStatus; }));
+        ASSERT_TRUE(bench.dialog.PumpUntil([&] {
+            return bench.dialog.Status() == texts::kPausedStatus &&
+                   bench.dialog.ButtonState(kPauseButtonId).text == texts::kResume &&
+                   bench.dialog.ButtonState(kCancelButtonId).enabled;
+        }));
     }
 
     void RestartAndWaitUntilRestarted() {
         bench.controller->OnRestart();
-        ASSERT_TRUE(bench.dialog.PumpUntil(
-            [&] { return bench.dialog.Status() == texts::kRestartedStatus; }));
+        ASSERT_TRUE(bench.dialog.PumpUntil([&] {
+            return bench.dialog.Status() == texts::kRestartedStatus &&
+                   bench.dialog.ButtonState(kRestartButtonId).text == texts::kRestart;
+        }));
     }
 
     std::int32_t SavedBytes() const {
@@ -216,6 +218,62 @@ TEST_F(UserCommandsTest, PauseWhileAStopIsUnderWaySaysAlreadyPaused) {
     EXPECT_TRUE(bench.controller->IsPaused()) << "the next press resumes";
 }
 
+// The pause lands as the first segment completes: that worker ends last,
+// after the other has stopped with bytes missing. The stop's file still
+// says how far the download came, so the resumed run asks only for what is
+// missing, and the dialog shows a pause, not a finished download.
+TEST_F(UserCommandsTest, PauseAsASegmentCompletesKeepsTheProgressForTheResumedRun) {
+    bench.ServePackage(kPackageSize);
+    DownloadEngine& engine = bench.MakeController().Engine();
+    test::WriteGate slowSecond(engine);
+    ManualResetEvent firstCompleted;
+    ManualResetEvent secondEnded;
+    std::atomic<int> launches{0};
+    engine.SetWorkerLauncher([&](std::function<void()> body, std::thread& thread) {
+        const int launch = launches++;
+        if (launch == 0) {
+            CThread& first = engine.Segment(0);
+            first.onFinished = [&, finish = first.onFinished](
+                                   std::uint8_t index, SegmentResult result, std::int32_t next,
+                                   std::int32_t remaining) {
+                if (result == ResultComplete) {
+                    firstCompleted.Set();
+                    secondEnded.WaitFor(std::chrono::seconds(30));
+                }
+                finish(index, result, next, remaining);
+            };
+        } else if (launch == 1) {
+            CThread& second = engine.Segment(1);
+            slowSecond.Hold(second);
+            second.onFinished = [&, finish = second.onFinished](
+                                    std::uint8_t index, SegmentResult result, std::int32_t next,
+                                    std::int32_t remaining) {
+                finish(index, result, next, remaining);
+                secondEnded.Set();
+            };
+        }
+        return LaunchThread(std::move(body), thread);
+    });
+    bench.Start();
+    ASSERT_TRUE(bench.dialog.PumpUntil([&] { return firstCompleted.IsSet(); }));
+    PauseAndWaitUntilPaused();
+
+    EXPECT_EQ(bench.dialog.ButtonState(kPauseButtonId).text, texts::kResume);
+    EXPECT_TRUE(bench.dialog.Launches().empty());
+    const std::int32_t saved = SavedBytes();
+    ASSERT_GE(saved, kPackageSize / 2) << "the first half and what the second wrote";
+    ASSERT_LT(saved, kPackageSize);
+    const std::size_t requestsBefore = bench.server.Requests().size();
+
+    bench.controller->OnPauseResume();
+    ASSERT_TRUE(bench.dialog.PumpUntilEnded());
+    const auto resumed = bench.PackageGets(requestsBefore);
+    ASSERT_EQ(resumed.size(), 1u) << "only the second segment's rest";
+    EXPECT_GT(test::RangeStart(resumed[0].range), kPackageSize / 2);
+    EXPECT_EQ(bench.BytesAskedFor(requestsBefore), kPackageSize - saved);
+    EXPECT_TRUE(bench.PackageDeliveredAndLaunchedOnce());
+}
+
 // Quick command sequences: whatever the order, a pass never changes what
 // running workers use, and the download ends verified.
 
@@ -223,8 +281,8 @@ TEST_F(UserCommandsTest, PauseWhileAStopIsUnderWaySaysAlreadyPaused) {
 // second restart finds the stop still signalled and starts a pass at once;
 // that pass takes the first one's workers over.
 TEST_F(UserCommandsTest, RestartTwiceBeforeTheWorkersStartEndsInOneVerifiedPackage) {
-    HeldLaunch secondPass(2);
-    bench.MakeController().SetThreadLauncher(secondPass.Launcher());
+    HeldPass secondPass(2);
+    bench.MakeController().SetPassGate(secondPass.Gate());
     StartAndWaitForProgress();
     RestartAndWaitUntilRestarted();
     ASSERT_TRUE(secondPass.reached.WaitFor(std::chrono::seconds(20)));
@@ -272,8 +330,8 @@ TEST_F(UserCommandsTest, PauseResumePauseInsideTheStartStaggerThenResumeEndsVeri
 // running and ends the dialog at once; the pass then ends with the
 // controller without fetching anything.
 TEST_F(UserCommandsTest, CancelDuringARestartEndsAtOnceAndFetchesNothingMore) {
-    HeldLaunch restartPass(2);
-    bench.MakeController().SetThreadLauncher(restartPass.Launcher());
+    HeldPass restartPass(2);
+    bench.MakeController().SetPassGate(restartPass.Gate());
     StartAndWaitForProgress();
     RestartAndWaitUntilRestarted();
     ASSERT_TRUE(restartPass.reached.WaitFor(std::chrono::seconds(20)));
@@ -288,17 +346,15 @@ TEST_F(UserCommandsTest, CancelDuringARestartEndsAtOnceAndFetchesNothingMore) {
     EXPECT_TRUE(bench.dialog.Launches().empty());
 }
 
-// No thread for the resumed session: the user is told, and the dialog stays
-// paused with its buttons usable, so that Resume can try again.
+// No thread for the session: the user is told, and the dialog stays paused
+// with its buttons usable, so that Resume can try again.
 TEST_F(UserCommandsTest, SessionThreadThatCannotBeMadeLeavesTheDialogPausedAndUsable) {
-    std::atomic<bool> refuse{false};
+    std::atomic<bool> refuse{true};
+    bench.ServePackage(kPackageSize);
     bench.MakeController().SetThreadLauncher([&](std::function<void()> body, std::thread& thread) {
         return !refuse && LaunchThread(std::move(body), thread);
     });
-    StartAndWaitForProgress();
-    PauseAndWaitUntilPaused();
-    refuse = true;
-    bench.controller->OnPauseResume();
+    bench.Start();
 
     EXPECT_EQ(bench.dialog.Status(), texts::kCannotStart);
     EXPECT_TRUE(bench.controller->IsPaused());

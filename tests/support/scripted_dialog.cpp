@@ -58,6 +58,10 @@ bool ScriptedDialog::DispatchOne(std::chrono::milliseconds maxWait) {
 }
 
 void ScriptedDialog::Dispatch(const Message& message) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        ++handled_[message.message];
+    }
     if (controller_ == nullptr) return;
     if (message.message == 0x0113) {
         controller_->OnLaunchTimer();
@@ -155,6 +159,12 @@ std::uintptr_t ScriptedDialog::FinishedMessagesSeen() const {
     return finishedSeen_;
 }
 
+std::size_t ScriptedDialog::Handled(unsigned message) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto found = handled_.find(message);
+    return found == handled_.end() ? 0 : found->second;
+}
+
 // --- DialogPort -----------------------------------------------------------------
 
 void ScriptedDialog::SetStatusLine(const std::string& text) {
@@ -216,15 +226,12 @@ void ScriptedDialog::KillLaunchTimer() {
 
 void ScriptedDialog::PostDialogMessage(unsigned message, std::uintptr_t wParam,
                                        std::intptr_t lParam) {
+    if (refusePosts_) return;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         queue_.push_back({message, wParam, lParam});
     }
     arrived_.notify_all();
-}
-
-void ScriptedDialog::HandleOnePendingMessage(unsigned maxWaitMs) {
-    DispatchOne(std::chrono::milliseconds(maxWaitMs));
 }
 
 void ScriptedDialog::EndDialog(DialogEnd how) {
@@ -237,9 +244,10 @@ void ScriptedDialog::OpenWithShell(const std::string& path) {
     launches_.push_back(path);
 }
 
-void ScriptedDialog::EndProcess(int exitCode) {
+void ScriptedDialog::EndProgram(int exitCode) {
     std::lock_guard<std::mutex> lock(mutex_);
     exitCode_ = exitCode;
+    if (!ended_) ended_ = DialogEnd::Close;
 }
 
 }  // namespace zel::test

@@ -7,6 +7,7 @@
 // recorded. Control changes and posts are safe from any thread.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -81,6 +82,10 @@ class ScriptedDialog : public DialogPort {
     std::optional<int> ExitCode() const;
     int TimersSet() const;
     std::uintptr_t FinishedMessagesSeen() const;
+    // How many posted messages with this number the dialog's thread handled.
+    std::size_t Handled(unsigned message) const;
+    // From now on every post is refused, as by a queue that is full.
+    void RefusePosts() { refusePosts_ = true; }
 
     // --- DialogPort -------------------------------------------------------
     void SetStatusLine(const std::string& text) override;
@@ -91,10 +96,9 @@ class ScriptedDialog : public DialogPort {
     void SetLaunchTimer(unsigned periodMs) override;
     void KillLaunchTimer() override;
     void PostDialogMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) override;
-    void HandleOnePendingMessage(unsigned maxWaitMs) override;
     void EndDialog(DialogEnd how) override;
     void OpenWithShell(const std::string& path) override;
-    void EndProcess(int exitCode) override;
+    void EndProgram(int exitCode) override;
 
   private:
     using Clock = std::chrono::steady_clock;
@@ -122,6 +126,8 @@ class ScriptedDialog : public DialogPort {
     std::optional<Clock::time_point> timerDue_;
     int timersSet_ = 0;
     std::uintptr_t finishedSeen_ = 0;
+    std::map<unsigned, std::size_t> handled_;
+    std::atomic<bool> refusePosts_{false};
 
     std::vector<ScriptedAnswer> script_;
     std::vector<StatusLine> statusLines_;

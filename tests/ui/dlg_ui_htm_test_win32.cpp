@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <thread>
 
 #include "ui/dlg_ui_htm.h"
 #include "ui/html_engine_probe.h"
@@ -69,6 +70,16 @@ TEST(DlgUiHtmTest, PanelIsABorderlessChildAndChoosesByProbingTheEngine) {
     EXPECT_EQ(client.right, 641);
     EXPECT_EQ(client.bottom, 422);
 
+    // The panel's own probe answers by a message; meanwhile it draws the page.
+    EXPECT_NE(panel.Painter(), nullptr);
+    const DWORD start = GetTickCount();
+    while (!panel.EngineAnswered() && GetTickCount() - start < 30000) {
+        PumpMessages();
+        Sleep(5);
+    }
+    ASSERT_TRUE(panel.EngineAnswered());
+    // Asked once the panel's probe has answered: two probes at once can
+    // hang each other under Wine.
     const bool engine = HtmlEngineAvailable(PanelTimings().engineProbeWaitMs);
     EXPECT_EQ(panel.HasBrowser(), engine);
     EXPECT_EQ(panel.Painter() != nullptr, !engine);
@@ -206,6 +217,60 @@ TEST_F(DlgUiHtmFallbackTest, KeyFilterNeutralisesRefreshAndEscape) {
     // Messages for other windows go to their own dialog manager.
     MSG other = {host.Get(), WM_MOUSEMOVE, 0, 0, 0, {}};
     EXPECT_FALSE(panel.PreTranslateMessage(&other));
+}
+
+// True when COM (and so OLE) is initialised on the calling thread.
+bool ComInitialisedHere() {
+    const HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    if (SUCCEEDED(hr)) CoUninitialize();
+    return hr == S_FALSE;
+}
+
+// A document as the page script caller holds it, counting its references;
+// when the last goes it notes whether OLE was still up on that thread.
+class StandInDocument : public IUnknown {
+  public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** out) override {
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++references; }
+    ULONG STDMETHODCALLTYPE Release() override {
+        if (--references == 0) oleUpAtLastRelease = ComInitialisedHere();
+        return references;
+    }
+    // Only its IUnknown part is ever called here: the page's rotation
+    // never ticks in this test.
+    IHTMLDocument2* AsDocument() { return reinterpret_cast<IHTMLDocument2*>(this); }
+
+    ULONG references = 1;  // the test's own
+    bool oleUpAtLastRelease = false;
+};
+
+TEST(DlgUiHtmTest, PageDocumentIsReleasedBeforeThePanelShutsOleDown) {
+    StandInDocument document;
+    bool oleUpWhileShown = false;
+    bool oleDownAfterwards = false;
+    // A thread of its own: the panel's OLE start is then its only one.
+    std::thread([&] {
+        {
+            HostWindow host;
+            PanelTimings slow;
+            slow.rotationMs = 600000;
+            CDlgUIHTM panel(slow);
+            ASSERT_TRUE(panel.Create(host.Get()));
+            panel.TakeDocument(document.AsDocument());
+            EXPECT_EQ(document.references, 2u);
+            document.Release();  // the test lets go of its own
+            oleUpWhileShown = ComInitialisedHere();
+        }
+        oleDownAfterwards = !ComInitialisedHere();
+    }).join();
+
+    EXPECT_TRUE(oleUpWhileShown) << "the panel starts OLE for its page";
+    EXPECT_EQ(document.references, 0u) << "the panel let go of the page";
+    EXPECT_TRUE(document.oleUpAtLastRelease) << "released before OLE was shut down";
+    EXPECT_TRUE(oleDownAfterwards) << "and OLE was shut down with the panel";
 }
 
 }  // namespace

@@ -186,13 +186,14 @@ bool QueueIsEmpty() {
     return !PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);
 }
 
-TEST(DownloaderDlgTest, EscapeAltF4AndF5DoNothingAndTheKeyboardDoesNotMoveBetweenButtons) {
+TEST(DownloaderDlgTest, EscapeAltF4F5AndEnterDoNothingWhileTabMovesToPauseAndSpacePauses) {
     DialogBench bench(SessionBench::FastTimings());
     ASSERT_TRUE(bench.CreateWithQuietSession());
     // Were a key to reach Cancel, its question would be answered No here.
     bench.boxes.Answer(texts::kCancelQuestion, IDNO);
     bench.port->EnableButton(kPauseButtonId, true);
     HWND cancel = bench.Control(kCancelButtonId);
+    HWND pause = bench.Control(kPauseButtonId);
     SetFocus(cancel);
     ASSERT_EQ(GetFocus(), cancel);
 
@@ -202,14 +203,22 @@ TEST(DownloaderDlgTest, EscapeAltF4AndF5DoNothingAndTheKeyboardDoesNotMoveBetwee
     PostKey(cancel, WM_KEYDOWN, VK_F5);
     PostKey(cancel, WM_SYSKEYDOWN, VK_F4, kAltDown);
     PostKey(cancel, WM_SYSKEYUP, VK_F4, kAltDown);
-    PostKey(cancel, WM_KEYDOWN, VK_TAB);
     ASSERT_TRUE(bench.PumpUntil(QueueIsEmpty));
-
     EXPECT_TRUE(bench.boxes.Answered().empty()) << "no key asked the cancel question";
     EXPECT_FALSE(bench.dialog->HasEnded());
     EXPECT_TRUE(IsWindowVisible(bench.Window())) << "Alt+F4 did not hide or close it";
     EXPECT_FALSE(bench.dialog->IsHiddenInTray());
-    EXPECT_EQ(GetFocus(), cancel) << "Tab did not move to Pause";
+    EXPECT_EQ(GetFocus(), cancel);
+
+    PostKey(cancel, WM_KEYDOWN, VK_TAB);
+    ASSERT_TRUE(bench.PumpUntil(QueueIsEmpty));
+    EXPECT_EQ(GetFocus(), pause) << "Tab moved from Cancel to Pause";
+    PostKey(pause, WM_KEYDOWN, VK_SPACE);
+    PostKey(pause, WM_KEYUP, VK_SPACE, LPARAM(1) | (LPARAM(3) << 30));
+    EXPECT_TRUE(bench.PumpUntil([&] { return bench.Text(kPauseButtonId) == texts::kPausing; }))
+        << "Space pressed Pause";
+    EXPECT_TRUE(bench.session->IsPaused());
+    EXPECT_TRUE(bench.boxes.Answered().empty());
 }
 
 TEST(DownloaderDlgTest, CancelQuestionIsModalToTheDialogAndNoKeepsItYesEndsIt) {
@@ -333,6 +342,46 @@ TEST(DownloaderDlgTest, EndingWhileTheControllerAsksTakesItsQuestionAway) {
     bench.dialog.reset();  // joins the controller thread: must not hang
     bench.session = nullptr;
     EXPECT_TRUE(bench.PumpUntil([&] { return bench.boxes.Showing().empty(); }, 20000));
+}
+
+// No to the question whether to wait for the connection ends the program
+// the way every other end does: through the dialog, whose icon goes from
+// the notification area, with exit code 0.
+TEST(DownloaderDlgTest, NoToTheOfflineQuestionEndsThroughTheDialogAndRemovesTheIcon) {
+    DialogBench bench(SessionBench::FastTimings());
+    bench.connection.SetOnline(false);
+    bench.boxes.Answer(texts::kInternetErrorRetryQuestion, IDNO);
+    bench.boxes.Answer("Download failed due to Internet Error!", IDOK);
+    bench.Make();
+
+    EXPECT_EQ(bench.dialog->DoModal(), IDOK);
+    EXPECT_EQ(bench.dialog->ExitCode(), 0);
+    EXPECT_EQ(bench.boxes.Answered().size(), 2u);
+    bench.dialog.reset();
+    const auto calls = bench.ShellCalls();
+    ASSERT_FALSE(calls.empty());
+    EXPECT_EQ(calls.back().message, DWORD(NIM_DELETE)) << "no icon left behind";
+    EXPECT_TRUE(calls.back().accepted);
+}
+
+// The finished report does not travel through the dialog's queue: a queue
+// flooded with messages does not lose it, and the download ends launched.
+TEST(DownloaderDlgTest, FinishedReportArrivesWhileTheDialogsQueueIsFlooded) {
+    char system[MAX_PATH] = {};
+    GetSystemDirectoryA(system, MAX_PATH);
+    const std::string program = ReadWholeFile(std::string(system) + "\\hostname.exe");
+    ASSERT_FALSE(program.empty());
+    DialogBench bench(SessionBench::FastTimings());
+    bench.ServePackage(program);
+    ASSERT_TRUE(bench.Create());
+    // Flooded before the download ends, until the queue refuses more.
+    for (int i = 0; i < 20000 && PostMessageA(bench.Window(), WM_NULL, 0, 0); ++i) {
+    }
+    EXPECT_TRUE(bench.PumpUntil([&] { return bench.dialog->HasEnded(); }, 60000));
+    bench.dialog->Destroy();
+    const std::string package = bench.PackageFile();
+    EXPECT_TRUE(test::WaitUntil([&] { return DeleteFileA(package.c_str()) != 0; }))
+        << "the launched package ends and lets go of its file";
 }
 
 TEST(DownloaderDlgTest, DialogWithoutASessionSaysSoAndEnds) {

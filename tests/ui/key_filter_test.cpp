@@ -29,11 +29,16 @@ TEST(KeyFilterTest, EscapeF4AndF5KeyDownsBecomeKeyCodeZeroAndSkipTheDialogManage
     }
 }
 
-TEST(KeyFilterTest, OtherKeyDownsKeepTheirCodeButNeverReachTheDialogManager) {
-    for (std::uintptr_t key : {13u, 9u, 65u, 0u}) {  // Enter, Tab, A
+TEST(KeyFilterTest, OtherKeyDownsKeepTheirCodeButOnlyTabAndArrowsReachTheDialogManager) {
+    for (std::uintptr_t key : {13u, 32u, 65u, 0u}) {  // Enter, Space, A
         const Filtered f = Filter(kKeyDown, key);
         EXPECT_EQ(f.wParam, key);
-        EXPECT_EQ(f.result, KeyFilterResult::kNotHandled);
+        EXPECT_EQ(f.result, KeyFilterResult::kNotHandled) << key;
+    }
+    for (std::uintptr_t key : {9u, 37u, 38u, 39u, 40u}) {  // Tab, the four arrows
+        const Filtered f = Filter(kKeyDown, key);
+        EXPECT_EQ(f.wParam, key);
+        EXPECT_EQ(f.result, KeyFilterResult::kPreTranslateAsUsual) << key;
     }
 }
 

@@ -42,6 +42,8 @@ const std::vector<Driver::Step>& Driver::Steps() {
         {"registry-delete", "", &Driver::RegistryDelete},
         {"wait-registry", "NAME VALUE SECONDS", &Driver::WaitRegistry},
         {"trust-root-certificate", "DER_FILE", &Driver::TrustRootCertificate},
+        {"sample-answers", "FILE SECONDS", &Driver::SampleAnswers},
+        {"command", "ID", &Driver::Command},
     };
     return steps;
 }

@@ -91,6 +91,9 @@ class Driver {
 
     // The tests' certificate authority in the prefix (certificate_steps.cpp).
     StepResult TrustRootCertificate(const Args& args);
+    // Answer times and commands (answer_steps.cpp).
+    StepResult SampleAnswers(const Args& args);
+    StepResult Command(const Args& args);
 
     DriverTimings timings_;
     RECT rememberedRect_ = {};
