@@ -1,7 +1,7 @@
 // The segmented download: the package file, the segment records, and the
 // worker threads that fetch one byte range each and write it at its offset.
 #include <chrono>
-#include <cstdio>
+#include <string>
 #include <vector>
 
 #include "engine/content_range.h"
@@ -21,10 +21,8 @@ void Pause(unsigned milliseconds) {
 }
 
 std::string FormatRangeHeader(const CThread& record) {
-    char text[64];
-    std::snprintf(text, sizeof(text), "Range: bytes=%d-%d", static_cast<int>(record.startPos),
-                  static_cast<int>(record.startPos + record.chunkLength - 1));
-    return text;
+    return "Range: bytes=" + std::to_string(record.startPos) + "-" +
+           std::to_string(record.startPos + record.chunkLength - 1);
 }
 
 bool EndsInFailure(SegmentResult result) {

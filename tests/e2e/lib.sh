@@ -76,7 +76,7 @@ e2e_prepare() {
     e2e_start_mirror_on_free_port "$E2E_BUILD" || return 1
     echo "e2e: mirror on 127.0.0.1:$E2E_PORT, building $E2E_BUILD ($arch)"
     {
-        cmake -S "$e2e_root" -B "$E2E_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+        cmake -S "$e2e_root" -B "$E2E_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=MinSizeRel \
             -DCMAKE_TOOLCHAIN_FILE="$(e2e_toolchain "$arch")" \
             -DZEL_MANIFEST_URL="http://127.0.0.1:$E2E_PORT/zelv3.xml" \
             -DZEL_DEMO_FILLER_KIB="$filler_kib" &&
