@@ -75,12 +75,13 @@ class FinishWaiter : public zel::EngineDialog {
 };
 
 // The real pacing with every pause gone, the write pause included; the
-// request time-outs and the checkpoint interval stay as the program has
-// them unless the interval is given.
+// request time-outs, the checkpoint interval and the write-back stretch
+// stay as the program has them unless the interval is given.
 zel::Timings NoPauses(unsigned checkpointIntervalMs) {
     zel::Timings pacing = zel::Timings::Instant();
     pacing.requestTimeoutMs = zel::Timings().requestTimeoutMs;
     pacing.checkpointIntervalMs = checkpointIntervalMs;
+    pacing.writeBackStretchBytes = zel::Timings().writeBackStretchBytes;
     return pacing;
 }
 

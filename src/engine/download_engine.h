@@ -215,6 +215,11 @@ class DownloadEngine {
     void StartCheckpoints(const std::vector<CThread*>& records);
     void CheckpointLoop();
     void WriteCheckpoint();
+    // Counts a write towards the next write-back; under writeLock_.
+    void NoteWriteForWriteBack(std::int32_t count);
+    // Starts the write-back of what each segment wrote since the last one
+    // (checkpoint thread).
+    void StartWriteBack();
     // True once every byte written to the package is on the disk itself;
     // under finishLock_, which keeps the file open.
     bool FlushPackage();
@@ -270,6 +275,13 @@ class DownloadEngine {
     std::string runEndState_;  // under finishLock_
     CheckpointSchedule checkpointSchedule_;
     std::string lastCheckpoint_;  // the checkpoint thread's own
+    // Where each segment's bytes not yet sent to the disk begin, in the
+    // order of progress_; the checkpoint thread's own.
+    std::vector<std::int32_t> writeBackFrom_;
+    // The writers ask for a write-back every timings_.writeBackStretchBytes,
+    // while the checkpoint thread runs (writeBackWanted_); under writeLock_.
+    unsigned bytesSinceWriteBack_ = 0;
+    bool writeBackWanted_ = false;
 
     std::mutex writeLock_;   // writes to targetFile_, totalWritten_, progress messages
     std::mutex startLock_;   // staggers the workers' start

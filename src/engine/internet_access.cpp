@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdio>
 #include <limits>
+#include <string>
 #include <vector>
 
 #include "engine/retry_after.h"
@@ -247,10 +248,7 @@ std::string FormatInternetError(const WinInetApi& api, Dword code) {
     }
     std::string text;
     if (FormatSystemMessage("wininet.dll", code, text)) return text;
-    char fallback[64];
-    std::snprintf(fallback, sizeof fallback, "Error %d from %s.", static_cast<int>(code),
-                  "wininet.dll");
-    return fallback;
+    return "Error " + std::to_string(static_cast<int>(code)) + " from wininet.dll.";
 }
 
 }  // namespace zel

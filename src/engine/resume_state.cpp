@@ -1,7 +1,7 @@
 #include "engine/resume_state.h"
 
 #include <algorithm>
-#include <cstdio>
+#include <string>
 
 #include "sys/decimal_number.h"
 #include "sys/profile_reader.h"
@@ -39,10 +39,10 @@ std::vector<SegmentRange> SplitIntoSegments(std::int32_t size, unsigned count) {
 }
 
 std::string FormatSegmentState(unsigned index, std::int32_t start, std::int32_t length) {
-    char text[128];
-    std::snprintf(text, sizeof(text), "[Thread %.2u]\r\nStartPos=%d\r\nChunkLength=%d\r\n\r\n",
-                  index, static_cast<int>(start), static_cast<int>(length));
-    return text;
+    // The index has at least two digits ("[Thread 07]").
+    return std::string("[Thread ") + (index < 10 ? "0" : "") + std::to_string(index) +
+           "]\r\nStartPos=" + std::to_string(start) + "\r\nChunkLength=" + std::to_string(length) +
+           "\r\n\r\n";
 }
 
 std::string FormatGlobalState(std::int32_t totalDownloaded, const std::string& setupHash) {

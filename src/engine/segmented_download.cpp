@@ -2,7 +2,7 @@
 // worker threads that fetch one byte range each and write it at its offset.
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
+#include <string>
 #include <vector>
 
 #include "engine/back_off.h"
@@ -27,10 +27,8 @@ void Pause(unsigned milliseconds) {
 }
 
 std::string FormatRangeHeader(const CThread& record) {
-    char text[64];
-    std::snprintf(text, sizeof(text), "Range: bytes=%d-%d", static_cast<int>(record.startPos),
-                  static_cast<int>(record.startPos + record.chunkLength - 1));
-    return text;
+    return "Range: bytes=" + std::to_string(record.startPos) + "-" +
+           std::to_string(record.startPos + record.chunkLength - 1);
 }
 
 bool EndsInFailure(SegmentResult result) {
@@ -42,18 +40,11 @@ bool EndsInFailure(SegmentResult result) {
 bool DownloadEngine::CreateTargetFile(const std::string& path, std::int32_t size) {
     if (!WorkersGone()) return false;
     if (!targetFile_.Open(path, TargetFile::OpenMode::CreateAlways)) return false;
-    std::vector<char> zeros(static_cast<size_t>(kZeroFillPiece), '\0');
-    std::int32_t written = 0;
-    bool ok = size >= 0;
-    while (ok && written < size) {
-        std::int32_t piece = std::min(kZeroFillPiece, size - written);
-        ok = targetFile_.WriteAt(written, zeros.data(), piece);
-        if (ok) written += piece;
-    }
     // A half-filled file must not stay open: the next create or open of the
     // same path would meet this handle.
-    if (!ok) targetFile_.Close();
-    return ok;
+    if (targetFile_.Preallocate(size)) return true;
+    targetFile_.Close();
+    return false;
 }
 
 bool DownloadEngine::OpenTargetFile(const std::string& path) {
@@ -387,6 +378,7 @@ bool DownloadEngine::WriteSegmentData(std::uint8_t index, std::int32_t offset, c
         return false;
     if (!targetFile_.WriteAt(offset, buffer, count)) return false;
     *written = count;
+    NoteWriteForWriteBack(count);
     // A checkpoint counts a segment's bytes only up to the first gap: a
     // piece that did not follow on would claim the bytes before it.
     for (SegmentProgress& segment : progress_) {

@@ -36,6 +36,10 @@ struct Timings {
     // Between two checkpoints of the resume state while workers run; a
     // crash loses at most the bytes of one interval. 0: no checkpoints.
     unsigned checkpointIntervalMs = 2000;
+    // Between checkpoints, the workers' writes are sent on to the disk every
+    // this many bytes (started, not waited for), so that a checkpoint's
+    // flush finds little left to write.
+    unsigned writeBackStretchBytes = 8 * 1024 * 1024;
 
     // Session controller.
     unsigned sessionRetryWaitMs = 1000;  // before a new pass after a failure or a stop
@@ -76,6 +80,7 @@ struct Timings {
         // Kept on, and frequent, so that every download of a test also runs
         // checkpoints against its workers' writes and ends.
         t.checkpointIntervalMs = 10;
+        t.writeBackStretchBytes = 65536;
         t.sessionRetryWaitMs = 0;
         t.shortWaitMs = 0;
         t.launchTimerMs = 0;

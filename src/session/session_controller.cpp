@@ -1,8 +1,9 @@
 #include "session/session_controller.h"
 
 #include <algorithm>
-#include <cstdio>
+#include <chrono>
 #include <memory>
+#include <string>
 #include <utility>
 
 #include "engine/internet_access.h"
@@ -297,9 +298,7 @@ void SessionController::OnDownloadProgress(std::int32_t bytesWritten) {
     const int percent = ProgressPercent(bytesWritten, totalSize_);
     if (percent < 0) return;
     port_.SetProgressPosition(percent);
-    char text[64];
-    std::snprintf(text, sizeof text, texts::kProgressFormat, percent);
-    port_.SetStatusLine(text);
+    port_.SetStatusLine(texts::kProgressPrefix + std::to_string(percent));
 }
 
 void SessionController::OnDownloadFinished(std::uintptr_t workersFailed, std::intptr_t lastResult) {

@@ -16,7 +16,8 @@ inline constexpr const char* kCompleted = "ZEL v3 Setup Download Completed.";
 inline constexpr const char* kLaunching = "Please wait while it launches the ZEL v3 setup...";
 inline constexpr const char* kPausedStatus = "ZEL v3 Setup Download Paused.";
 inline constexpr const char* kRestartedStatus = "ZEL v3 Setup Download Restarted.";
-inline constexpr const char* kProgressFormat = "Total Progress Percentage:: %d";
+// Followed by the percentage: "Total Progress Percentage:: 40".
+inline constexpr const char* kProgressPrefix = "Total Progress Percentage:: ";
 inline constexpr const char* kAlreadyPaused = "Already paused";
 inline constexpr const char* kCannotStart = "Unable to start the download. Please try again.";
 inline constexpr const char* kCancelQuestion = "Do you really want to cancel the installation?";

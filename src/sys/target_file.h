@@ -38,6 +38,20 @@ class TargetFile {
     // Writes count bytes after the current end of the file.
     bool Append(const void* data, std::int32_t count);
 
+    // Makes an empty file size bytes long, every byte zero, with its room
+    // taken on the disk; false when the disk has no room for it (or the file
+    // was not empty). Where the system can reserve room without writing it
+    // (POSIX), no zero is written: a download that overwrites them would
+    // otherwise send every byte to the disk twice once it is flushed.
+    bool Preallocate(std::int32_t size);
+
+    // Asks the system to start writing the bytes at [offset, offset + count)
+    // to the disk now, without waiting for it, so that a later Flush finds
+    // less to do. Only a hint: what Flush promises does not depend on it.
+    // Safe beside WriteAt on another thread. Where the system has no such
+    // request (Windows), it does nothing.
+    void StartWriteBack(std::int32_t offset, std::int32_t count);
+
     // Returns once every byte written so far is on the disk itself, not only
     // in the system's cache: what a power cut cannot take back any more.
     // Safe beside WriteAt on another thread; a write racing with it may or

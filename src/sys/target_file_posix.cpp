@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -62,6 +63,24 @@ bool TargetFile::Append(const void* data, std::int32_t count) {
     const int fd = handle_->fd;
     if (::lseek(fd, 0, SEEK_END) < 0) return false;
     return WriteFully(fd, static_cast<const char*>(data), count, 0, false);
+}
+
+bool TargetFile::Preallocate(std::int32_t size) {
+    if (!IsOpen() || size < 0) return false;
+    struct stat status;
+    if (::fstat(handle_->fd, &status) != 0 || status.st_size != 0) return false;
+    // Room reserved as unwritten space that reads back as zeros (the C
+    // library writes the zeros itself where the file system cannot).
+    return size == 0 || ::posix_fallocate(handle_->fd, 0, size) == 0;
+}
+
+void TargetFile::StartWriteBack(std::int32_t offset, std::int32_t count) {
+    if (!IsOpen() || offset < 0 || count <= 0) return;
+#ifdef SYNC_FILE_RANGE_WRITE
+    // Queues the range's dirty pages for writing and returns; pages already
+    // on their way are not waited for.
+    ::sync_file_range(handle_->fd, offset, count, SYNC_FILE_RANGE_WRITE);
+#endif
 }
 
 bool TargetFile::Flush() {

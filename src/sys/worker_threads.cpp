@@ -1,6 +1,6 @@
 #include "sys/worker_threads.h"
 
-#include <system_error>
+#include <exception>
 #include <utility>
 
 namespace zel {
@@ -9,7 +9,9 @@ bool LaunchThread(std::function<void()> body, std::thread& thread) {
     try {
         thread = std::thread(std::move(body));
         return true;
-    } catch (const std::system_error&) {
+    } catch (const std::exception&) {
+        // std::system_error natively; the Windows program's own library
+        // error functions raise a plain std::exception instead.
         return false;
     }
 }

@@ -4,8 +4,10 @@
 // clang-format on
 
 #include <chrono>
-#include <future>
-#include <system_error>
+#include <condition_variable>
+#include <exception>
+#include <memory>
+#include <mutex>
 #include <thread>
 
 #include "ui/html_engine_probe.h"
@@ -33,19 +35,32 @@ bool CreateHtmlDocumentOnThisThread() {
 bool HtmlEngineAvailable(unsigned waitMs) {
     // The probe may hang (some Wine builds offer to download their engine at
     // this point), so it runs on a thread of its own that may outlive the
-    // wait; the promise keeps what it writes to alive.
-    std::promise<bool> answer;
-    std::future<bool> result = answer.get_future();
+    // wait; the shared answer keeps what it writes to alive.
+    struct Answer {
+        std::mutex lock;
+        std::condition_variable given;
+        bool ready = false;
+        bool available = false;
+    };
+    auto answer = std::make_shared<Answer>();
     try {
-        std::thread([answer = std::move(answer)]() mutable {
-            answer.set_value(CreateHtmlDocumentOnThisThread());
+        std::thread([answer] {
+            const bool available = CreateHtmlDocumentOnThisThread();
+            std::lock_guard<std::mutex> hold(answer->lock);
+            answer->available = available;
+            answer->ready = true;
+            answer->given.notify_all();
         }).detach();
-    } catch (const std::system_error&) {
+    } catch (const std::exception&) {
+        // No thread (std::system_error, or what the program's library raises
+        // in its place): no engine to count on.
         return false;
     }
-    if (result.wait_for(std::chrono::milliseconds(waitMs)) != std::future_status::ready)
+    std::unique_lock<std::mutex> hold(answer->lock);
+    if (!answer->given.wait_for(hold, std::chrono::milliseconds(waitMs),
+                                [&] { return answer->ready; }))
         return false;
-    return result.get();
+    return answer->available;
 }
 
 bool ProbeHtmlEngine(HWND window, unsigned message) {
@@ -57,7 +72,9 @@ bool ProbeHtmlEngine(HWND window, unsigned message) {
             PostMessageA(window, message, engine ? 1 : 0, 0);
         }).detach();
         return true;
-    } catch (const std::system_error&) {
+    } catch (const std::exception&) {
+        // std::system_error natively; the Windows program's own library
+        // error functions raise a plain std::exception instead.
         return false;
     }
 }

@@ -133,7 +133,7 @@ e2e_prepare() {
     echo "e2e: mirror on 127.0.0.1:$E2E_PORT ($E2E_BASE), building $E2E_BUILD ($arch)"
     {
         # shellcheck disable=SC2086 # E2E_CMAKE_ARGS is a list of words
-        cmake -S "$e2e_root" -B "$E2E_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+        cmake -S "$e2e_root" -B "$E2E_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=MinSizeRel \
             -DCMAKE_TOOLCHAIN_FILE="$(e2e_toolchain "$arch")" \
             -DZEL_MANIFEST_URL="$E2E_BASE/zelv3.xml" -DZEL_REQUIRE_HTTPS=$require_https \
             -DZEL_PUBLISHER="$E2E_PUBLISHER" ${E2E_CMAKE_ARGS:-} \

@@ -19,6 +19,26 @@ TEST(TargetFileTest, WritesAtOffsetsWithoutDisturbingOtherBytes) {
     EXPECT_EQ(scratch.Read("p.bin"), "A.....XYZ.");
 }
 
+TEST(TargetFileTest, PreallocateFillsOnlyAnEmptyFileWithZeros) {
+    TempFolder scratch;
+    TargetFile file;
+    EXPECT_FALSE(file.Preallocate(10));
+    ASSERT_TRUE(file.Open(scratch.File("p.bin"), TargetFile::OpenMode::CreateAlways));
+    ASSERT_TRUE(file.Preallocate(300000));
+    // Bytes written after it land among the zeros; the write-back of a part
+    // of them, asked for while writing, changes nothing in the file.
+    ASSERT_TRUE(file.WriteAt(299998, "AB", 2));
+    file.StartWriteBack(0, 300000);
+    ASSERT_TRUE(file.WriteAt(1, "C", 1));
+    // A file with bytes in it is never filled over.
+    EXPECT_FALSE(file.Preallocate(300000));
+    file.Close();
+    std::string expected(300000, '\0');
+    expected.replace(299998, 2, "AB");
+    expected[1] = 'C';
+    EXPECT_EQ(scratch.Read("p.bin"), expected);
+}
+
 TEST(TargetFileTest, OpenModesTreatAnExistingFileAsAsked) {
     TempFolder scratch;
     std::string path = scratch.File("f.txt");
