@@ -4,6 +4,7 @@
 #include <wincrypt.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <vector>
 
 #include "support/test_authority.h"
@@ -43,5 +44,18 @@ bool TrustTestAuthority(const WinInetApi&, InternetHandle, const std::string& ca
     CertCloseStore(store, 0);
     return added != 0;
 }
+
+namespace {
+
+// Wine's certificate chain engine reads the Root store once per process, at
+// the first chain it builds: an authority added after that (say after a
+// signature check of another test) is never seen by the TLS tests. The
+// nginx fixture's authority is therefore trusted before any test runs.
+const bool kFixtureAuthorityTrusted = [] {
+    const char* caPem = std::getenv("ZEL_NGINX_TEST_CA");
+    return caPem && TrustTestAuthority(WinInetApi(), nullptr, caPem);
+}();
+
+}  // namespace
 
 }  // namespace zel::test
