@@ -149,6 +149,20 @@ class NginxTlsPeerTest : public NginxPeerTest {
         return QueryStatusCode(api, request.Get());
     }
 
+    // A server whose certificate fails its check: the size, the whole GET
+    // and a ranged GET all fail, and no byte of the answer is read.
+    void ExpectRefusedWithoutAByte(const std::string& package) {
+        EXPECT_EQ(QueryRemoteSize(api, session.Get(), package), -1);
+        std::vector<char> whole(static_cast<std::size_t>(packageSize));
+        EXPECT_FALSE(
+            DownloadToBuffer(api, session.Get(), timings, package, packageSize, whole.data()));
+        std::string body;
+        Dword error = 0;
+        EXPECT_EQ(RangedGet(package, "0-999", body, error), -1);
+        EXPECT_NE(error, 0u);
+        EXPECT_TRUE(body.empty());
+    }
+
     std::string tlsPort;
     std::string roguePort;
 };
@@ -180,27 +194,11 @@ TEST_F(NginxTlsPeerTest, HttpsAnswersOnceTheServersAuthorityIsTrusted) {
 // The certificate names localhost; the same server asked for as 127.0.0.1
 // is refused, its answer never read.
 TEST_F(NginxTlsPeerTest, AHostNameTheCertificateDoesNotNameIsRefused) {
-    const std::string package = SecureUrl("127.0.0.1", tlsPort, "/setup.bin");
-    EXPECT_EQ(QueryRemoteSize(api, session.Get(), package), -1);
-    std::vector<char> whole(static_cast<std::size_t>(packageSize));
-    EXPECT_FALSE(DownloadToBuffer(api, session.Get(), timings, package, packageSize, whole.data()));
-    std::string body;
-    Dword error = 0;
-    EXPECT_EQ(RangedGet(package, "0-999", body, error), -1);
-    EXPECT_NE(error, 0u);
-    EXPECT_TRUE(body.empty());
+    ExpectRefusedWithoutAByte(SecureUrl("127.0.0.1", tlsPort, "/setup.bin"));
 }
 
 TEST_F(NginxTlsPeerTest, ACertificateFromAnUnknownAuthorityIsRefused) {
-    const std::string package = SecureUrl("localhost", roguePort, "/setup.bin");
-    EXPECT_EQ(QueryRemoteSize(api, session.Get(), package), -1);
-    std::vector<char> whole(static_cast<std::size_t>(packageSize));
-    EXPECT_FALSE(DownloadToBuffer(api, session.Get(), timings, package, packageSize, whole.data()));
-    std::string body;
-    Dword error = 0;
-    EXPECT_EQ(RangedGet(package, "0-999", body, error), -1);
-    EXPECT_NE(error, 0u);
-    EXPECT_TRUE(body.empty());
+    ExpectRefusedWithoutAByte(SecureUrl("localhost", roguePort, "/setup.bin"));
 }
 
 // An https address is no plain one: a TLS request to a plain HTTP server

@@ -3,15 +3,11 @@
 // test program's private Wine prefix only.
 #include <gtest/gtest.h>
 #include <windows.h>
-// The lean windows.h leaves the crypto API out.
-#include <wincrypt.h>
 #include <wintrust.h>
 
-#include <fstream>
-#include <iterator>
 #include <string>
-#include <vector>
 
+#include "support/test_authority.h"
 #include "sys/publisher_check.h"
 
 namespace zel {
@@ -25,26 +21,11 @@ std::string Sample(const std::string& name) {
     return std::string("Z:") + ZEL_SIGNED_SAMPLES + "/" + name;
 }
 
-// The authority into the local machine's Root store, where the trust
-// provider looks for roots.
-bool TrustTestAuthority() {
-    std::ifstream in(Sample("ca.der"), std::ios::binary);
-    const std::vector<char> der((std::istreambuf_iterator<char>(in)),
-                                std::istreambuf_iterator<char>());
-    if (der.empty()) return false;
-    HCERTSTORE store =
-        CertOpenStore(CERT_STORE_PROV_SYSTEM_A, 0, 0, CERT_SYSTEM_STORE_LOCAL_MACHINE, "Root");
-    if (!store) return false;
-    const BOOL added = CertAddEncodedCertificateToStore(
-        store, X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(der.data()), DWORD(der.size()),
-        CERT_STORE_ADD_REPLACE_EXISTING, nullptr);
-    CertCloseStore(store, 0);
-    return added != 0;
-}
-
 class PublisherCheckTest : public ::testing::Test {
   protected:
-    static void SetUpTestSuite() { trusted_ = TrustTestAuthority(); }
+    static void SetUpTestSuite() {
+        trusted_ = test::TrustTestAuthority(WinInetApi(), nullptr, Sample("ca.pem"));
+    }
     void SetUp() override { ASSERT_TRUE(trusted_) << "the test authority is not trusted"; }
     static bool trusted_;
 };
