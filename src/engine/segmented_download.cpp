@@ -16,7 +16,6 @@ namespace zel {
 namespace {
 
 constexpr std::int32_t kReadBufferSize = 32768;
-constexpr std::int32_t kZeroFillPiece = 262144;
 // Attempts in a row that fail at one address without a byte before the
 // worker turns to another alternate: the first failure may be a passing
 // glitch, retried where it happened.

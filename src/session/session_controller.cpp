@@ -1,7 +1,6 @@
 #include "session/session_controller.h"
 
 #include <algorithm>
-#include <chrono>
 #include <memory>
 #include <string>
 #include <utility>
