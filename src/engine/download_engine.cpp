@@ -36,7 +36,7 @@ void DownloadEngine::StopWorkers() {
 }
 
 bool DownloadEngine::WorkersGone() {
-    if (runningWorkers_.load() > 0) return false;
+    if (startingWorkers_.load() || runningWorkers_.load() > 0) return false;
     // Every worker has left its procedure (or none ever ran), and the last
     // one's end has ended the checkpoints: joining only waits for the
     // threads' own exit.

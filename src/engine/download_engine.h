@@ -250,6 +250,7 @@ class DownloadEngine {
     ManualResetEvent stopEvent_;  // set: every worker is to stop
     std::atomic<std::int32_t> totalWritten_{0};
     std::atomic<std::int32_t> runningWorkers_{0};
+    std::atomic<bool> startingWorkers_{false};  // StartWorkers is running
     std::atomic<std::int32_t> lastWorkerBytes_{0};
     std::atomic<EngineDialog*> notifyWindow_{nullptr};
 

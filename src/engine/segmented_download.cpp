@@ -108,6 +108,14 @@ bool DownloadEngine::PrepareFreshDownload(std::int32_t size) {
 
 bool DownloadEngine::StartWorkers(bool resume) {
     if (!WorkersGone()) return false;
+    // Until this returns, the records are in use here even when no worker
+    // runs: between two launches, and while the ranges without a worker are
+    // wound up, whose last end posts the finished message.
+    startingWorkers_ = true;
+    struct EndOfStart {
+        std::atomic<bool>& flag;
+        ~EndOfStart() { flag = false; }
+    } endOfStart{startingWorkers_};
     // Once the first worker runs, nothing here may change the records; what
     // the loop needs is taken now.
     std::vector<CThread*> records;
@@ -127,13 +135,13 @@ bool DownloadEngine::StartWorkers(bool resume) {
     if (!resume) totalWritten_ = 0;
     StartCheckpoints(records);
 
-    std::vector<CThread*> unstarted;
+    std::vector<CThread> unstarted;
     bool launchFailed = false;
     for (CThread* record : records) {
         // After a failed launch, or a stop during the stagger, the rest get
         // no worker.
         if (launchFailed || (record != records.front() && IsStopRequested())) {
-            unstarted.push_back(record);
+            unstarted.push_back(*record);
             continue;
         }
         // Counted before the thread exists, so that whoever waits for the
@@ -142,7 +150,7 @@ bool DownloadEngine::StartWorkers(bool resume) {
         if (!workerThreads_.Start([this, record] { WorkerMain(record); })) {
             --runningWorkers_;
             launchFailed = true;
-            unstarted.push_back(record);
+            unstarted.push_back(*record);
             stopEvent_.Set();
             continue;
         }
@@ -150,8 +158,8 @@ bool DownloadEngine::StartWorkers(bool resume) {
     }
     // Ranges without a worker end as stopped: they go to the resume file and
     // count towards the run's end, so the finished message still comes.
-    for (CThread* record : unstarted)
-        OnWorkerFinished(record->index, ResultStopped, record->startPos, record->chunkLength);
+    for (const CThread& record : unstarted)
+        OnWorkerFinished(record.index, ResultStopped, record.startPos, record.chunkLength);
     if (resume && !launchFailed) {
         std::lock_guard<std::mutex> lock(finishLock_);
         resumeFileTaken_ = true;

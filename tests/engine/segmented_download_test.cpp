@@ -418,6 +418,28 @@ TEST_F(SegmentedDownloadTest, WorkerThatCannotBeCreatedWindsTheRunUp) {
     for (const std::string& range : RangesAsked()) EXPECT_EQ(range, "bytes=0-99999");
 }
 
+// During the stagger before the second launch the first worker may already
+// have ended, so that no worker runs; the records are still about to be
+// handed out and must stay.
+TEST_F(SegmentedDownloadTest, RecordsStayWhileWorkersAreStillBeingStarted) {
+    Timings timings = Timings::Instant();
+    timings.workerStartStaggerMs = 1500;
+    MakeEngine(timings);
+    std::string body = PseudoRandomBytes(20);
+    ServeAndPrepare(body, 2);
+    std::atomic<int> launches{0};
+    engine->SetWorkerLauncher([&](std::function<void()> launch, std::thread& thread) {
+        ++launches;
+        return LaunchThread(std::move(launch), thread);
+    });
+    std::thread starter([&] { EXPECT_TRUE(engine->StartWorkers(false)); });
+    ASSERT_TRUE(WaitUntil([&] { return launches == 1 && engine->RunningWorkers() == 0; }));
+    EXPECT_FALSE(engine->ClearSegments());
+    starter.join();
+    WaitForFinished();
+    EXPECT_EQ(scratch.Read(kPackageName), body);
+}
+
 TEST_F(SegmentedDownloadTest, DestroyingTheEngineStopsAndJoinsRunningWorkers) {
     ServeAndPrepare(PseudoRandomBytes(400000), 2);
     WriteGate gate(*engine);
