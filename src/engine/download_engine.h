@@ -54,7 +54,6 @@ enum class ResumePreparation {
 
 class DownloadEngine {
   public:
-    static constexpr const char* kAgentName = SharedSession::kAgentName;
     static constexpr const char* kStateFileName = "zelv3chunks.txt";
 
     explicit DownloadEngine(EngineDialog& owner, const Timings& timings = Timings(),
