@@ -141,9 +141,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     if (!caFile.empty()) {
-        const zel::WinInetApi& api = engine.InternetApi();
-        if (!api.InternetSetOptionA(engine.InternetSession(), zel::inet::kOptionNativeTrustedCaFile,
-                                    &caFile[0], static_cast<zel::Dword>(caFile.size()))) {
+        if (!engine.SetSessionOption(zel::inet::kOptionNativeTrustedCaFile, &caFile[0],
+                                     static_cast<zel::Dword>(caFile.size()))) {
             std::fprintf(stderr, "the session does not take %s\n", caFile.c_str());
             return 1;
         }

@@ -9,55 +9,57 @@ DownloadEngine::DownloadEngine(EngineDialog& owner, const Timings& pacing,
                                const WinInetBinder& bind)
     : ownerDialog_(owner),
       timings_(pacing),
-      serverPacing_(pacing.retryAfterSecondMs, pacing.retryAfterCapMs) {
+      serverPacing_(pacing.retryAfterSecondMs, pacing.retryAfterCapMs),
+      session_(bind),
+      plan_([this](std::int32_t count, std::int32_t total) {
+          writer_.NoteWrite(count);
+          PostToNotifyWindow(WM_DOWNLOAD_PROGRESS, static_cast<std::uintptr_t>(total), 0);
+      }),
+      writer_(plan_, timings_),
+      fetcher_(session_, manifest_, timings_, serverPacing_, addressTrouble_, ownerDialog_,
+               stopEvent_, [this] { return IsStopRequested(); }) {
     // No folder (no profile, no rights) leaves it empty: the package and the
     // resume file then cannot be written, which the controller reports.
     if (!GetInstallFolder(installFolder_, std::string())) installFolder_.clear();
-    if (bind) bind(internetApi_);
 }
 
 DownloadEngine::~DownloadEngine() {
     // The owner normally has stopped the workers already; whatever still
     // runs is stopped and joined before the records, the file and the
-    // session it uses go away.
+    // session it uses go away. The session is closed through the table
+    // before the library goes with it.
     StopWorkers();
-    // The target file closes with its owner; the session must be closed
-    // through the table before the library goes, and the library goes with
-    // the table's module member, after this body.
-    CloseInternetSession();
-    segments_.clear();
+    session_.Close();
+    plan_.Clear();
 }
 
 void DownloadEngine::StopWorkers() {
     stopEvent_.Set();
     workerThreads_.JoinAll();
     // The last worker's end has ended the checkpoints too.
-    checkpointThread_.JoinAll();
+    writer_.Join();
 }
 
 bool DownloadEngine::WorkersGone() {
-    if (runningWorkers_.load() > 0) return false;
+    if (startingWorkers_.load() || runningWorkers_.load() > 0) return false;
     // Every worker has left its procedure (or none ever ran), and the last
     // one's end has ended the checkpoints: joining only waits for the
     // threads' own exit.
     workerThreads_.JoinAll();
-    checkpointThread_.JoinAll();
+    writer_.Join();
     return true;
 }
 
 void DownloadEngine::BeginPass() {
-    bool stillRunning = false;
-    {
-        std::lock_guard<std::mutex> lock(finishLock_);
-        if (workersFinished_ < workersExpected_) {
-            runTakenOver_ = true;
-            stillRunning = true;
-        }
-    }
-    if (stillRunning) stopEvent_.Set();
+    if (writer_.TakeOver()) stopEvent_.Set();
     workerThreads_.JoinAll();
-    checkpointThread_.JoinAll();
-    segments_.clear();
+    writer_.Join();
+    plan_.Clear();
+}
+
+SetupManifest DownloadEngine::Manifest() const {
+    std::lock_guard<std::mutex> lock(manifestLock_);
+    return manifest_;
 }
 
 bool DownloadEngine::SetManifest(const SetupManifest& manifest) {
@@ -78,21 +80,18 @@ std::string DownloadEngine::PackagePath() const {
     return installFolder_ + manifest_.saveFileName;
 }
 
-bool DownloadEngine::IsConnected() const {
-    return CountsAsConnected(internetApi_);
-}
-
-void DownloadEngine::CloseInternetSession() {
-    InternetHandle session = internetSession_.exchange(nullptr);
-    if (session && internetApi_.InternetCloseHandle) internetApi_.InternetCloseHandle(session);
+bool DownloadEngine::SetSessionOption(Dword option, void* buffer, Dword length) {
+    const WinInetApi& api = session_.Api();
+    return api.InternetSetOptionA && session_.Handle() &&
+           api.InternetSetOptionA(session_.Handle(), option, buffer, length);
 }
 
 std::int32_t DownloadEngine::QueryRemoteSize(const std::string& url) const {
-    return zel::QueryRemoteSize(internetApi_, internetSession_.load(), url, &serverPacing_);
+    return zel::QueryRemoteSize(session_.Api(), session_.Handle(), url, &serverPacing_);
 }
 
 std::int32_t DownloadEngine::QueryPackageSize() const {
-    const std::string url = manifest_.setupUrl;
+    const std::string url = Manifest().setupUrl;
     const std::int32_t size = QueryRemoteSize(url);
     if (size < 0) addressTrouble_.NoteFailure(url);
     return size;
@@ -100,15 +99,15 @@ std::int32_t DownloadEngine::QueryPackageSize() const {
 
 unsigned DownloadEngine::ServerWaitMs(const std::string& url) const {
     UrlParts parts;
-    if (url.empty() || !CrackUrl(internetApi_, url, parts)) return 0;
+    if (url.empty() || !CrackUrl(session_.Api(), url, parts)) return 0;
     return serverPacing_.WaitMs(HostKey(parts));
 }
 
 bool DownloadEngine::DownloadToBuffer(const std::string& url, std::int32_t size,
                                       char* buffer) const {
     try {
-        return zel::DownloadToBuffer(internetApi_, internetSession_.load(), timings_, url, size,
-                                     buffer, &serverPacing_);
+        return zel::DownloadToBuffer(session_.Api(), session_.Handle(), timings_, url, size, buffer,
+                                     &serverPacing_);
     } catch (...) {
         return false;
     }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/download_engine.h"
+#include "engine/engine_texts.h"
 #include "engine/internet_access.h"
 #include "engine/resume_state.h"
 #include "sys/text.h"
@@ -48,7 +49,7 @@ bool NamesTheResumeFile(const std::string& name) {
 bool DownloadEngine::FetchManifest(const std::string& url) {
     // Workers read the manifest: it changes only while none runs.
     if (!WorkersGone()) return false;
-    ownerDialog_.SetStatusText("Collecting ZEL v3 Setup Info");
+    ownerDialog_.SetStatusText(texts::kCollectingInfo);
     const std::int32_t size = QueryRemoteSize(url);
     if (size < 0 || size > kMaxManifestBytes) return false;
     std::vector<char> buffer;
@@ -87,16 +88,14 @@ bool DownloadEngine::FetchManifest(const std::string& url) {
 bool DownloadEngine::EnsureInternetSession(EngineDialog& window) {
     Wait(timings_.connectivityWaitMs);
     notifyWindow_.store(&window);
-    if (CountsAsConnected(internetApi_)) return OpenInternetSession();
+    if (session_.IsConnected()) return session_.Open();
     Wait(timings_.connectivityWaitMs);
     // Back already: the session stays closed on this path; the fetch that
     // follows fails and the controller's next pass opens it.
-    if (CountsAsConnected(internetApi_)) return true;
-    ownerDialog_.SetStatusText("Internet Error.");
-    int answer = ownerDialog_.WaitForConnection(
-        "Internet Error. Click \"Yes\" to retry or click \"No\" to cancel.");
-    if (answer == kIdYes) return true;
-    ownerDialog_.ShowMessageBox("Download failed due to Internet Error!", kMbOk);
+    if (session_.IsConnected()) return true;
+    ownerDialog_.SetStatusText(texts::kInternetError);
+    if (ownerDialog_.WaitForConnection(texts::kInternetErrorRetryQuestion) == kIdYes) return true;
+    ownerDialog_.ShowMessageBox(texts::kFailedForInternetError, kMbOk);
     return false;
 }
 

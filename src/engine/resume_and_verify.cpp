@@ -1,9 +1,7 @@
-// The engine's side of the resume file (the state a run's end leaves,
-// reading back, deleting) and the check of the finished package.
-#include <chrono>
-#include <thread>
-
+// Reading the resume file back, deleting it, and the check of the finished
+// package.
 #include "engine/download_engine.h"
+#include "engine/engine_texts.h"
 #include "engine/file_digest.h"
 #include "engine/resume_state.h"
 #include "sys/install_folder.h"
@@ -11,36 +9,10 @@
 
 namespace zel {
 
-void DownloadEngine::AppendSegmentState(std::uint8_t index, std::int32_t start,
-                                        std::int32_t length) {
-    runEndState_ += FormatSegmentState(index, start, length);
-}
-
-void DownloadEngine::AppendGlobalState() {
-    std::int32_t total = totalWritten_.load();
-    if (timings_.stateAppendPauseMs > 0)
-        std::this_thread::sleep_for(std::chrono::milliseconds(timings_.stateAppendPauseMs));
-    runEndState_ += FormatGlobalState(total, manifest_.setupHash);
-}
-
-void DownloadEngine::SaveRunEndState() {
-    const std::string path = StateFilePath();
-    if (runEndState_.empty()) {
-        // Every byte is on disk: a checkpoint left behind would only resume
-        // a finished package.
-        if (GetPathKind(path) == kPathFile) TargetFile::Delete(path);
-        if (GetPathKind(StateTempPath(path)) == kPathFile) TargetFile::Delete(StateTempPath(path));
-        return;
-    }
-    // The bytes the file counts reach the disk before the file does; when
-    // they cannot, the last checkpoint, which counts fewer, stays.
-    if (FlushPackage()) SaveStateFile(path, runEndState_);
-}
-
 bool DownloadEngine::LoadResumeState() {
     if (!WorkersGone()) return false;
-    segments_.clear();
-    totalWritten_ = 0;
+    plan_.Clear();
+    plan_.SetTotalWritten(0);
     ResumeState state;
     switch (ReadResumeState(StateFilePath(), manifest_.totalSize, &state)) {
         case ResumeReadResult::NoSections:
@@ -55,12 +27,12 @@ bool DownloadEngine::LoadResumeState() {
             break;
     }
     if (state.hasGlobal) {
-        totalWritten_ = state.totalDownloaded;
+        plan_.SetTotalWritten(state.totalDownloaded);
         {
             std::lock_guard<std::mutex> lock(manifestLock_);
             manifest_.savedSetupHash = state.setupHash;
         }
-        PostToNotifyWindow(WM_DOWNLOAD_PROGRESS, static_cast<std::uintptr_t>(totalWritten_.load()),
+        PostToNotifyWindow(WM_DOWNLOAD_PROGRESS, static_cast<std::uintptr_t>(plan_.TotalWritten()),
                            0);
     }
     std::uint8_t count = 0;
@@ -93,13 +65,7 @@ ResumePreparation DownloadEngine::PrepareResume(std::int32_t size) {
 }
 
 void DownloadEngine::DeleteResumeState() {
-    std::lock_guard<std::mutex> lock(finishLock_);
-    if (resumeFileTaken_) {
-        resumeFileTaken_ = false;
-        return;
-    }
-    std::string path = StateFilePath();
-    if (GetPathKind(path) == kPathFile) TargetFile::Delete(path);
+    writer_.DeleteStateFile(StateFilePath());
 }
 
 bool DownloadEngine::VerifyDownloadedFile() {
@@ -113,11 +79,11 @@ bool DownloadEngine::VerifyDownloadedFile() {
         expected = manifest_.setupHash;
     }
     if (GetPathKind(path) != kPathFile) {
-        ownerDialog_.ShowMessageBox("Setup file not found", kMbOk | kMbIconError);
+        ownerDialog_.ShowMessageBox(texts::kSetupFileNotFound, kMbOk | kMbIconError);
         return false;
     }
     if (expected.empty()) {
-        ownerDialog_.ShowMessageBox("Please retry to download setup file", kMbOk | kMbIconError);
+        ownerDialog_.ShowMessageBox(texts::kRetryDownload, kMbOk | kMbIconError);
         return false;
     }
     return SameTextNoCase(ComputeFileDigest(path), expected);

@@ -156,11 +156,19 @@ std::int32_t ChooseAlternate(const std::vector<std::string>& alternates, std::in
     return best;
 }
 
-bool SetupManifest::IsPlainFileName(const std::string& name) {
+bool SetupManifest::IsPlainFileName(const std::string& name, LeadBytePredicate isLeadByte) {
     if (name.empty() || name == "." || name == "..") return false;
     if (name.find_first_not_of(". ") == std::string::npos)
         return false;  // Windows trims these away
-    for (unsigned char c : name) {
+    for (std::size_t at = 0; at < name.size(); ++at) {
+        const unsigned char c = static_cast<unsigned char>(name[at]);
+        // The second byte of a double-byte character may be any value from
+        // 0x40 up, '\\' and '|' among them; the system reads the pair as one
+        // character, so it is passed over whole.
+        if (at + 1 < name.size() && isLeadByte(c)) {
+            ++at;
+            continue;
+        }
         if (c < 0x20 || c == 0x7F) return false;
         if (std::strchr("/\\:<>\"|?*", c) && c != '\0') return false;
     }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/build_config.h"
+#include "sys/multibyte.h"
 
 namespace zel {
 
@@ -62,8 +63,10 @@ struct SetupManifest {
 
     // False for anything that could leave the install folder or name a
     // device: empty, ".", "..", separators, drive colons, control
-    // characters, <>"|?*, and CON, PRN, AUX, NUL, COM1-9, LPT1-9.
-    static bool IsPlainFileName(const std::string& name);
+    // characters, <>"|?*, and CON, PRN, AUX, NUL, COM1-9, LPT1-9. Double-byte
+    // characters of the ANSI code page are taken whole.
+    static bool IsPlainFileName(const std::string& name,
+                                LeadBytePredicate isLeadByte = &IsLeadByte);
 };
 
 // How much trouble an address has given lately: 0 none, higher for a more

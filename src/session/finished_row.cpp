@@ -6,13 +6,13 @@ FinishedRow ChooseFinishedRow(const FinishedReport& report, bool cancelRequested
                               bool restartRequested) {
     if (report.launchRequest) return FinishedRow::LaunchRequest;
     switch (report.lastResult) {
-        case kReportStopped:
+        case ResultStopped:
             if (cancelRequested) return FinishedRow::CancelStop;
             if (restartRequested) return FinishedRow::RestartStop;
             return FinishedRow::PauseStop;
-        case kReportTransportError:
+        case ResultTransportError:
             return FinishedRow::TransportError;
-        case kReportComplete:
+        case ResultComplete:
             if (report.workersFailed == 0) return FinishedRow::VerifyAndLaunch;
             return FinishedRow::RetryOrIdle;
         default:

@@ -4,13 +4,9 @@
 
 #include <cstdint>
 
-namespace zel {
+#include "engine/segment.h"
 
-// The final outcome of the last worker to end, as the engine reports it.
-inline constexpr std::intptr_t kReportFailed = 0;
-inline constexpr std::intptr_t kReportComplete = 1;
-inline constexpr std::intptr_t kReportStopped = 2;
-inline constexpr std::intptr_t kReportTransportError = 3;
+namespace zel {
 
 enum class FinishedRow {
     CancelStop,       // stopped for the user's Cancel: the dialog ends
@@ -24,7 +20,8 @@ enum class FinishedRow {
 
 struct FinishedReport {
     std::uintptr_t workersFailed = 0;
-    std::intptr_t lastResult = kReportFailed;
+    // The last worker's SegmentResult, as the finished message carries it.
+    std::intptr_t lastResult = ResultFailed;
     // Set only by the launch timer. The engine's reports never carry it, so a
     // report with one failed worker and a complete last one is not mistaken
     // for a launch of an unverified package.

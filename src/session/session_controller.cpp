@@ -1,6 +1,7 @@
 #include "session/session_controller.h"
 
 #include <algorithm>
+#include <chrono>
 #include <memory>
 #include <string>
 #include <utility>
@@ -37,7 +38,7 @@ SessionController::SessionController(DialogPort& port, const Timings& timings,
       engine_(*this, timings, bind) {}
 
 SessionController::~SessionController() {
-    shutdown_.Raise();
+    shutdown_.Set();
     {
         std::lock_guard<std::mutex> lock(queueMutex_);
         queue_.clear();
@@ -67,7 +68,7 @@ void SessionController::EnablePauseButton(bool enable) {
 int SessionController::WaitForConnection(const std::string& message) {
     // A shutdown answers "yes": the pass then ends at its next check without
     // the messages that a "no" would bring.
-    if (!shutdown_.Pause(timings_.shortWaitMs)) return kIdYes;
+    if (!Pause(timings_.shortWaitMs)) return kIdYes;
     // The user's Pause ends the wait at once, also in the middle of a poll.
     const auto paused = [this] { return userPaused_.load(); };
     int answer = kIdYes;
@@ -84,7 +85,7 @@ int SessionController::WaitForConnection(const std::string& message) {
         }
         const unsigned wait = ConnectionPollWait();
         if (waitObserver_) waitObserver_("connection");
-        if (!shutdown_.Pause(wait, paused)) return kIdYes;
+        if (!Pause(wait, paused)) return kIdYes;
     }
 }
 
@@ -115,7 +116,7 @@ bool SessionController::Queue(const Task& task) {
     bool running = true;
     {
         std::lock_guard<std::mutex> lock(queueMutex_);
-        if (shutdown_.IsRaised()) return false;
+        if (shutdown_.IsSet()) return false;
         if (!controllerThread_.joinable())
             running = launchThread_([this] { ControllerLoop(); }, controllerThread_);
         if (running) queue_.push_back(task);
@@ -133,8 +134,8 @@ void SessionController::ControllerLoop() {
         Task task;
         {
             std::unique_lock<std::mutex> lock(queueMutex_);
-            queued_.wait(lock, [this] { return shutdown_.IsRaised() || !queue_.empty(); });
-            if (shutdown_.IsRaised()) return;
+            queued_.wait(lock, [this] { return shutdown_.IsSet() || !queue_.empty(); });
+            if (shutdown_.IsSet()) return;
             task = queue_.front();
             queue_.pop_front();
         }
@@ -168,7 +169,7 @@ void SessionController::RunSession() {
     if (passGate_) passGate_();
     // Starting over is a loop: it may go on for as long as the connection
     // stays bad, and must not deepen the stack.
-    while (!shutdown_.IsRaised()) {
+    while (!shutdown_.IsSet()) {
         if (RunPass() == PassEnd::Done) return;
     }
 }
@@ -179,16 +180,16 @@ SessionController::PassEnd SessionController::RunPass() {
     if (!engine_.EnsureInternetSession(*this)) {
         // Declined: the program ends as every other end does, through the
         // dialog, which takes its icon, its panel and the rest with it.
-        if (shutdown_.Pause(WaitBeforeNextPass())) port_.EndProgram(0);
+        if (Pause(WaitBeforeNextPass())) port_.EndProgram(0);
         return PassEnd::Done;
     }
-    if (shutdown_.IsRaised()) return PassEnd::Done;
+    if (shutdown_.IsSet()) return PassEnd::Done;
     // A Pause that ended the wait for the connection.
     if (userPaused_) return EndPaused();
     if (!engine_.FetchManifest(manifestUrl_)) return RetryAfterInternetFailure();
     // A package server that asked for quiet gets it, unless the choice of
     // alternate went elsewhere.
-    if (!shutdown_.Pause(engine_.ServerWaitMs(engine_.Manifest().setupUrl))) return PassEnd::Done;
+    if (!Pause(engine_.ServerWaitMs(engine_.Manifest().setupUrl))) return PassEnd::Done;
 
     const std::string packagePath = PackagePath();
     totalSize_ = engine_.QueryPackageSize();
@@ -210,8 +211,7 @@ SessionController::PassEnd SessionController::RunPass() {
 
 SessionController::PassEnd SessionController::RetryAfterInternetFailure() {
     // A lasting fault paces the passes; the user's Pause ends the wait.
-    if (!shutdown_.Pause(NextPassWait(), [this] { return userPaused_.load(); }))
-        return PassEnd::Done;
+    if (!Pause(NextPassWait(), [this] { return userPaused_.load(); })) return PassEnd::Done;
     if (userPaused_) return EndPaused();
     if (IsConnected()) return PassEnd::StartOver;
     SetStatusText(texts::kInternetError);
@@ -306,7 +306,7 @@ void SessionController::OnDownloadFinished(std::uintptr_t workersFailed, std::in
 
 void SessionController::OnLaunchTimer() {
     port_.KillLaunchTimer();
-    Queue({Task::Finished, {1, kReportComplete, true}});
+    Queue({Task::Finished, {1, ResultComplete, true}});
 }
 
 // --- The controller thread: a run's end ------------------------------------------
@@ -318,9 +318,13 @@ void SessionController::WaitForWorkers() {
     }
 }
 
+bool SessionController::Pause(unsigned ms, const std::function<bool()>& leaveEarly) {
+    return !shutdown_.WaitFor(std::chrono::milliseconds(ms), leaveEarly);
+}
+
 bool SessionController::Wait(const char* name, unsigned ms) {
     if (waitObserver_) waitObserver_(name);
-    return shutdown_.Pause(ms);
+    return Pause(ms);
 }
 
 bool SessionController::VerifyPackage() {
@@ -334,7 +338,7 @@ bool SessionController::VerifyPackage() {
 bool SessionController::LaunchPackage() {
     // A Cancel confirmed while the package was being checked ends the
     // program without starting it.
-    if (engine_.LastUserCommand() == CommandCancel || shutdown_.IsRaised()) return false;
+    if (engine_.LastUserCommand() == CommandCancel || shutdown_.IsSet()) return false;
     if (waitObserver_) waitObserver_("launch");
     port_.OpenWithShell(PackagePath());
     return true;
@@ -418,7 +422,7 @@ SessionController::After SessionController::AfterTransportError() {
         autoRetryActive_ = false;
         return After::Close;
     }
-    if (shutdown_.IsRaised()) return After::Stay;
+    if (shutdown_.IsSet()) return After::Stay;
     // The user paused the wait: the workers' resume file waits for Resume.
     if (userPaused_) {
         ShowPaused();

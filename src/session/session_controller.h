@@ -24,7 +24,7 @@
 #include "engine/timings.h"
 #include "session/dialog_port.h"
 #include "session/finished_row.h"
-#include "session/shutdown_signal.h"
+#include "sys/manual_reset_event.h"
 #include "sys/publisher_check.h"
 #include "sys/worker_threads.h"
 
@@ -138,6 +138,10 @@ class SessionController : public EngineDialog {
     bool LaunchPackage();
     // A wait of the controller thread; false when the controller is going.
     bool Wait(const char* name, unsigned ms);
+    // Waits ms milliseconds, or until leaveEarly() holds; false when the
+    // shutdown came first (or before), so that no controller thread outlives
+    // the object that started it.
+    bool Pause(unsigned ms, const std::function<bool()>& leaveEarly = {});
 
     void ShowStartFailure();
     void EnableButtons(std::initializer_list<int> ids, bool enable);
@@ -148,7 +152,7 @@ class SessionController : public EngineDialog {
     DialogPort& port_;
     const Timings timings_;
     const std::string manifestUrl_;
-    ShutdownSignal shutdown_;
+    ManualResetEvent shutdown_;  // set: the owner is being torn down
 
     // Set by the dialog's commands, read by the controller thread.
     std::atomic<bool> paused_{false};

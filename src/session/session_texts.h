@@ -1,11 +1,11 @@
-// The texts the download session shows, exactly as the user sees them.
+// The texts the download session shows, exactly as the user sees them; those
+// it shares with the engine are the engine's.
 #pragma once
+
+#include "engine/engine_texts.h"
 
 namespace zel::texts {
 
-inline constexpr const char* kInternetError = "Internet Error.";
-inline constexpr const char* kInternetErrorRetryQuestion =
-    "Internet Error. Click \"Yes\" to retry or click \"No\" to cancel.";
 inline constexpr const char* kTransportErrorQuestion = "Internet Error! Do you like to retry.";
 inline constexpr const char* kCannotAllocate =
     "Cannot allocate space for a file.\nCheck free disk space.";

@@ -7,4 +7,7 @@ namespace zel {
 // page, so that its next byte belongs to the same character.
 bool IsLeadByte(unsigned char byte);
 
+// IsLeadByte, or a given code page's rule in its place.
+using LeadBytePredicate = bool (*)(unsigned char);
+
 }  // namespace zel

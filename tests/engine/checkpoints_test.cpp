@@ -17,6 +17,7 @@
 #include "engine/file_digest.h"
 #include "engine/resume_state.h"
 #include "support/child_process.h"
+#include "support/engine_access.h"
 #include "support/fake_connection.h"
 #include "support/fixture_server.h"
 #include "support/recording_engine_dialog.h"
@@ -28,6 +29,8 @@
 #include "sys/manual_reset_event.h"
 
 namespace zel {
+
+using test::EngineAccess;
 
 namespace {
 
@@ -114,8 +117,9 @@ class CheckpointsTest : public ::testing::Test {
     // The state of each segment the moment its worker starts.
     std::vector<SegmentRange> Ranges() {
         std::vector<SegmentRange> ranges;
-        for (std::size_t i = 0; i < engine->SegmentCount(); ++i)
-            ranges.push_back({engine->Segment(i).startPos, engine->Segment(i).chunkLength});
+        for (std::size_t i = 0; i < EngineAccess::SegmentCount(*engine); ++i)
+            ranges.push_back({EngineAccess::Segment(*engine, i).startPos,
+                              EngineAccess::Segment(*engine, i).chunkLength});
         return ranges;
     }
 
@@ -137,7 +141,8 @@ TEST_F(CheckpointsTest, CheckpointCountsTheWritesAndACompletedRunRemovesItBefore
     const std::string body = PseudoRandomBytes(400000);
     ServeAndPrepare(body, 2);
     WriteGate gate(*engine);
-    for (std::size_t i = 0; i < engine->SegmentCount(); ++i) gate.Hold(engine->Segment(i));
+    for (std::size_t i = 0; i < EngineAccess::SegmentCount(*engine); ++i)
+        gate.Hold(EngineAccess::Hooks(*engine, i));
     ASSERT_TRUE(engine->StartWorkers(false));
     ASSERT_TRUE(WaitUntil([&] { return gate.Writers() == 2; }));
 
@@ -166,10 +171,10 @@ TEST_F(CheckpointsTest, WorkerEndBringsACheckpointThatLeavesOutThePieceInFlight)
     MakeEngine(timings);
     const std::string body = PseudoRandomBytes(400000);
     ServeAndPrepare(body, 2);
-    auto write = engine->Segment(1).writeAt;
-    engine->Segment(1).writeAt = [this, write](std::uint8_t index, std::int32_t offset,
-                                               const char* buffer, std::int32_t count,
-                                               std::int32_t* written) {
+    auto write = EngineAccess::Hooks(*engine, 1).writeAt;
+    EngineAccess::Hooks(*engine, 1).writeAt = [this, write](std::uint8_t index, std::int32_t offset,
+                                                            const char* buffer, std::int32_t count,
+                                                            std::int32_t* written) {
         pieceRead.Set();
         release.WaitFor(std::chrono::seconds(30));
         return write(index, offset, buffer, count, written);
@@ -199,9 +204,9 @@ TEST_F(CheckpointsTest, EveryStopReplacesTheCheckpointWithTheFileOfAStop) {
         const bool resume = round > 0;
         WriteGate gate(*engine);
         FinishLog finishes;
-        for (std::size_t i = 0; i < engine->SegmentCount(); ++i) {
-            gate.Hold(engine->Segment(i));
-            finishes.Watch(engine->Segment(i));
+        for (std::size_t i = 0; i < EngineAccess::SegmentCount(*engine); ++i) {
+            gate.Hold(EngineAccess::Hooks(*engine, i));
+            finishes.Watch(EngineAccess::Hooks(*engine, i));
         }
         const std::vector<SegmentRange> ranges = Ranges();
         const std::int32_t restored = resume ? engine->TotalWritten() : 0;
@@ -250,7 +255,8 @@ TEST_F(CheckpointsTest, CheckpointCutShortAnywhereResumesCorrectlyOrStartsAfresh
     std::string partial;
     {
         WriteGate gate(*engine);
-        for (std::size_t i = 0; i < engine->SegmentCount(); ++i) gate.Hold(engine->Segment(i));
+        for (std::size_t i = 0; i < EngineAccess::SegmentCount(*engine); ++i)
+            gate.Hold(EngineAccess::Hooks(*engine, i));
         ASSERT_TRUE(engine->StartWorkers(false));
         ASSERT_TRUE(WaitUntil([&] { return gate.Writers() == 2; }));
         ASSERT_TRUE(WaitUntil([&] {

@@ -6,10 +6,14 @@
 #include <cstring>
 
 #include "engine/internet_access.h"
+#include "support/engine_access.h"
 #include "support/recording_engine_dialog.h"
 #include "sys/last_error.h"
 
 namespace zel {
+
+using test::EngineAccess;
+
 namespace {
 
 using test::RecordingEngineDialog;
@@ -68,18 +72,18 @@ TEST(DownloadEngineTest, NewEngineIsIdle) {
     RecordingEngineDialog dialog;
     DownloadEngine engine(dialog, Timings::Instant());
     EXPECT_EQ(engine.LastUserCommand(), CommandNone);
-    EXPECT_TRUE(engine.SegmentCount() == 0);
-    EXPECT_TRUE(engine.ErrorList().empty());
+    EXPECT_TRUE(EngineAccess::SegmentCount(engine) == 0);
+    EXPECT_TRUE(EngineAccess::ErrorList(engine).empty());
     EXPECT_FALSE(engine.IsStopRequested());
     EXPECT_EQ(engine.Manifest().threadCount, 2);
     EXPECT_EQ(engine.Manifest().totalSize, 0);
     EXPECT_TRUE(engine.Manifest().setupUrl.empty());
-    EXPECT_EQ(engine.InternetSession(), nullptr);
-    EXPECT_EQ(engine.NotifyWindow(), nullptr);
+    EXPECT_EQ(EngineAccess::InternetSession(engine), nullptr);
+    EXPECT_EQ(EngineAccess::NotifyWindow(engine), nullptr);
     EXPECT_EQ(engine.RunningWorkers(), 0);
     EXPECT_EQ(engine.TotalWritten(), 0);
     EXPECT_EQ(std::string(DownloadEngine::kStateFileName), "zelv3chunks.txt");
-    EXPECT_NE(engine.InternetApi().InternetOpenA, nullptr);
+    EXPECT_NE(EngineAccess::InternetApi(engine).InternetOpenA, nullptr);
 }
 
 TEST(DownloadEngineTest, SecondOpenOnlyPutsTheLibraryOnline) {
@@ -87,10 +91,10 @@ TEST(DownloadEngineTest, SecondOpenOnlyPutsTheLibraryOnline) {
     RecordingEngineDialog dialog;
     DownloadEngine engine(dialog, Timings::Instant(), &LibraryCounter::Bind);
     ASSERT_TRUE(engine.OpenInternetSession());
-    InternetHandle first = engine.InternetSession();
+    InternetHandle first = EngineAccess::InternetSession(engine);
     ASSERT_NE(first, nullptr);
     ASSERT_TRUE(engine.OpenInternetSession());
-    EXPECT_EQ(engine.InternetSession(), first);
+    EXPECT_EQ(EngineAccess::InternetSession(engine), first);
     EXPECT_EQ(LibraryCounter::opens.load(), 1);
     EXPECT_EQ(LibraryCounter::connectedStateSets.load(), 2);
 }
@@ -102,7 +106,7 @@ TEST(DownloadEngineTest, DestroyingTheEngineClosesItsOpenSession) {
     {
         DownloadEngine engine(dialog, Timings::Instant(), &LibraryCounter::Bind);
         ASSERT_TRUE(engine.OpenInternetSession());
-        session = engine.InternetSession();
+        session = EngineAccess::InternetSession(engine);
     }
     EXPECT_EQ(LibraryCounter::closes.load(), 1);
     EXPECT_EQ(LibraryCounter::lastClosed.load(), session);
@@ -113,7 +117,7 @@ TEST(DownloadEngineTest, DestroyingTheEngineClosesItsOpenSession) {
         DownloadEngine engine(dialog, Timings::Instant(), &LibraryCounter::Bind);
         ASSERT_TRUE(engine.OpenInternetSession());
         engine.CloseInternetSession();
-        EXPECT_EQ(engine.InternetSession(), nullptr);
+        EXPECT_EQ(EngineAccess::InternetSession(engine), nullptr);
     }
     EXPECT_EQ(LibraryCounter::closes.load(), 1);
 }
@@ -121,10 +125,10 @@ TEST(DownloadEngineTest, DestroyingTheEngineClosesItsOpenSession) {
 TEST(DownloadEngineTest, MissingLibraryFailsToOpenWithoutCallingAnything) {
     RecordingEngineDialog dialog;
     DownloadEngine engine(dialog, Timings::Instant(), [](WinInetApi&) {});
-    EXPECT_FALSE(engine.InternetApi().module.IsLoaded());
+    EXPECT_FALSE(EngineAccess::InternetApi(engine).module.IsLoaded());
     EXPECT_FALSE(engine.OpenInternetSession());
-    ASSERT_EQ(engine.ErrorList().size(), 1u);
-    EXPECT_EQ(engine.ErrorList()[0].rfind("Error connecting to Internet.\n\n", 0), 0u);
+    ASSERT_EQ(EngineAccess::ErrorList(engine).size(), 1u);
+    EXPECT_EQ(EngineAccess::ErrorList(engine)[0].rfind("Error connecting to Internet.\n\n", 0), 0u);
     EXPECT_EQ(engine.QueryRemoteSize("http://127.0.0.1:9/x"), -1);
 }
 
@@ -136,10 +140,11 @@ TEST(DownloadEngineTest, RefusedSessionRecordsTheLibrarysErrorText) {
     });
     EXPECT_FALSE(engine.OpenInternetSession());
     EXPECT_FALSE(engine.OpenInternetSession());
-    ASSERT_EQ(engine.ErrorList().size(), 2u);
-    EXPECT_EQ(engine.ErrorList()[0],
+    ASSERT_EQ(EngineAccess::ErrorList(engine).size(), 2u);
+    EXPECT_EQ(EngineAccess::ErrorList(engine)[0],
               "Error connecting to Internet.\n\n" +
-                  FormatInternetError(engine.InternetApi(), inet::kErrorInternetCannotConnect));
+                  FormatInternetError(EngineAccess::InternetApi(engine),
+                                      inet::kErrorInternetCannotConnect));
     EXPECT_TRUE(dialog.MessageBoxes().empty());
 }
 
@@ -147,9 +152,9 @@ TEST(DownloadEngineTest, MessagesGoToTheNotifyWindowOnceSet) {
     RecordingEngineDialog owner;
     RecordingEngineDialog window;
     DownloadEngine engine(owner, Timings::Instant());
-    engine.PostToNotifyWindow(WM_DOWNLOAD_PROGRESS, 10, 0);
+    EngineAccess::PostToNotifyWindow(engine, WM_DOWNLOAD_PROGRESS, 10, 0);
     engine.SetNotifyWindow(&window);
-    engine.PostToNotifyWindow(WM_DOWNLOAD_FINISHED, 1, ResultStopped);
+    EngineAccess::PostToNotifyWindow(engine, WM_DOWNLOAD_FINISHED, 1, ResultStopped);
     EXPECT_TRUE(owner.Posted().empty());
     auto posted = window.Posted();
     ASSERT_EQ(posted.size(), 1u);

@@ -4,10 +4,14 @@
 #include <string>
 
 #include "engine/download_engine.h"
+#include "support/engine_access.h"
 #include "support/fixture_server.h"
 #include "support/recording_engine_dialog.h"
 
 namespace zel {
+
+using test::EngineAccess;
+
 namespace {
 
 using test::FixtureServer;
@@ -186,8 +190,8 @@ class EnsureInternetSessionTest : public ::testing::Test {
 TEST_F(EnsureInternetSessionTest, OnlineOpensTheSession) {
     Connectivity::Reset(true);
     EXPECT_TRUE(engine.EnsureInternetSession(window));
-    EXPECT_NE(engine.InternetSession(), nullptr);
-    EXPECT_EQ(engine.NotifyWindow(), &window);
+    EXPECT_NE(EngineAccess::InternetSession(engine), nullptr);
+    EXPECT_EQ(EngineAccess::NotifyWindow(engine), &window);
     EXPECT_TRUE(dialog.ConnectionPrompts().empty());
 }
 
@@ -197,14 +201,14 @@ TEST_F(EnsureInternetSessionTest, UnboundConnectivityCountsAsOnline) {
         api.InternetGetConnectedState = nullptr;
     });
     EXPECT_TRUE(unbound.EnsureInternetSession(window));
-    EXPECT_NE(unbound.InternetSession(), nullptr);
+    EXPECT_NE(EngineAccess::InternetSession(unbound), nullptr);
 }
 
 TEST_F(EnsureInternetSessionTest, BackAtTheSecondLookIsTrueWithoutASession) {
     Connectivity::Reset(false);
     Connectivity::backAfterChecks = 2;
     EXPECT_TRUE(engine.EnsureInternetSession(window));
-    EXPECT_EQ(engine.InternetSession(), nullptr);
+    EXPECT_EQ(EngineAccess::InternetSession(engine), nullptr);
     EXPECT_TRUE(dialog.ConnectionPrompts().empty());
     EXPECT_TRUE(dialog.StatusTexts().empty());
 }
@@ -220,9 +224,9 @@ TEST_F(EnsureInternetSessionTest, OfflineAsksAndWaitsUntilTheConnectionIsBack) {
                   "Internet Error. Click \"Yes\" to retry or click \"No\" to cancel."});
     EXPECT_TRUE(dialog.MessageBoxes().empty());
     // The session opens on the controller's next pass, not here.
-    EXPECT_EQ(engine.InternetSession(), nullptr);
+    EXPECT_EQ(EngineAccess::InternetSession(engine), nullptr);
     EXPECT_TRUE(engine.EnsureInternetSession(window));
-    EXPECT_NE(engine.InternetSession(), nullptr);
+    EXPECT_NE(EngineAccess::InternetSession(engine), nullptr);
 }
 
 TEST_F(EnsureInternetSessionTest, OfflineAndTheUserDeclinesGivesUp) {
@@ -233,7 +237,7 @@ TEST_F(EnsureInternetSessionTest, OfflineAndTheUserDeclinesGivesUp) {
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, "Download failed due to Internet Error!");
     EXPECT_EQ(boxes[0].flags, kMbOk);
-    EXPECT_EQ(engine.InternetSession(), nullptr);
+    EXPECT_EQ(EngineAccess::InternetSession(engine), nullptr);
 }
 
 }  // namespace

@@ -2,10 +2,13 @@
 
 #include "engine/download_engine.h"
 #include "engine/resume_state.h"
+#include "support/engine_access.h"
 #include "support/recording_engine_dialog.h"
 #include "support/temp_folder.h"
 
 namespace zel {
+
+using test::EngineAccess;
 
 class ResumeAndVerifyTest : public ::testing::Test {
   protected:
@@ -34,12 +37,12 @@ TEST_F(ResumeAndVerifyTest, LoadRenumbersSortedSectionsAndPostsTheTotalOnce) {
         ASSERT_TRUE(engine->SetManifest(edited));
     }
     ASSERT_TRUE(engine->LoadResumeState());
-    ASSERT_EQ(engine->SegmentCount(), 2u);
-    EXPECT_EQ(engine->Segment(0).index, 0);
-    EXPECT_EQ(engine->Segment(0).startPos, 10);
-    EXPECT_EQ(engine->Segment(1).index, 1);
-    EXPECT_EQ(engine->Segment(1).chunkLength, 40);
-    EXPECT_EQ(engine->Segment(1).url, "http://127.0.0.1:1/setup.exe");
+    ASSERT_EQ(EngineAccess::SegmentCount(*engine), 2u);
+    EXPECT_EQ(EngineAccess::Segment(*engine, 0).index, 0);
+    EXPECT_EQ(EngineAccess::Segment(*engine, 0).startPos, 10);
+    EXPECT_EQ(EngineAccess::Segment(*engine, 1).index, 1);
+    EXPECT_EQ(EngineAccess::Segment(*engine, 1).chunkLength, 40);
+    EXPECT_EQ(EngineAccess::Segment(*engine, 1).url, "http://127.0.0.1:1/setup.exe");
     EXPECT_EQ(engine->Manifest().threadCount, 2);
     EXPECT_EQ(engine->TotalWritten(), 30);
     EXPECT_EQ(engine->Manifest().savedSetupHash, "abc");
@@ -55,7 +58,7 @@ TEST_F(ResumeAndVerifyTest, LoadWithoutSegmentSectionsLeavesNothingToResume) {
     scratch.Write("zelv3chunks.txt", "[Global]\r\nTotalDownloaded=30\r\nSetupHash=abc\r\n");
     EXPECT_FALSE(engine->LoadResumeState());
     EXPECT_EQ(engine->Manifest().threadCount, 0);
-    EXPECT_EQ(engine->SegmentCount(), 0u);
+    EXPECT_EQ(EngineAccess::SegmentCount(*engine), 0u);
     // A fresh split after this still makes segments.
     EXPECT_EQ(SplitIntoSegments(100, engine->Manifest().threadCount).size(), 2u);
 }
@@ -67,7 +70,7 @@ TEST_F(ResumeAndVerifyTest, LoadDeletesAFilePointingOutsideThePackage) {
                   "[Global]\r\nTotalDownloaded=30\r\nSetupHash=abc\r\n\r\n");
     EXPECT_FALSE(engine->LoadResumeState());
     EXPECT_FALSE(scratch.Exists("zelv3chunks.txt"));
-    EXPECT_EQ(engine->SegmentCount(), 0u);
+    EXPECT_EQ(EngineAccess::SegmentCount(*engine), 0u);
     EXPECT_EQ(engine->Manifest().threadCount, 2);
     EXPECT_EQ(engine->TotalWritten(), 0);
     EXPECT_EQ(engine->Manifest().savedSetupHash, "");

@@ -18,6 +18,7 @@
 #include "engine/download_engine.h"
 #include "engine/file_digest.h"
 #include "engine/resume_state.h"
+#include "support/engine_access.h"
 #include "support/fake_connection.h"
 #include "support/fixture_server.h"
 #include "support/internet_cache.h"
@@ -30,6 +31,8 @@
 #include "support/worker_hooks.h"
 
 namespace zel {
+
+using test::EngineAccess;
 
 namespace {
 
@@ -82,7 +85,7 @@ class SegmentedDownloadTest : public ::testing::Test {
         edited.threadCount = static_cast<std::uint8_t>(count);
         ASSERT_TRUE(engine->SetManifest(edited));
         ASSERT_TRUE(engine->PrepareFreshDownload(static_cast<std::int32_t>(body.size())));
-        ASSERT_EQ(engine->SegmentCount(), count);
+        ASSERT_EQ(EngineAccess::SegmentCount(*engine), count);
     }
     void ServeAndPrepare(const std::string& body, unsigned count,
                          const FixtureServer::Faults& faults = FixtureServer::Faults()) {
@@ -112,12 +115,12 @@ class SegmentedDownloadTest : public ::testing::Test {
     // Runs before every write of segment 0, on its worker; false fails that
     // write instead of making it.
     void BeforeEachWrite(std::function<bool(std::int32_t offset, std::int32_t count)> before) {
-        auto write = engine->Segment(0).writeAt;
-        engine->Segment(0).writeAt = [before, write](std::uint8_t i, std::int32_t offset,
-                                                     const char* buffer, std::int32_t count,
-                                                     std::int32_t* written) {
-            return before(offset, count) && write(i, offset, buffer, count, written);
-        };
+        auto write = EngineAccess::Hooks(*engine, 0).writeAt;
+        EngineAccess::Hooks(*engine, 0).writeAt =
+            [before, write](std::uint8_t i, std::int32_t offset, const char* buffer,
+                            std::int32_t count, std::int32_t* written) {
+                return before(offset, count) && write(i, offset, buffer, count, written);
+            };
     }
 
     static constexpr const char* kStateFileName = DownloadEngine::kStateFileName;
@@ -143,7 +146,7 @@ TEST_F(SegmentedDownloadTest, SplitRangesAreAskedForAndLandAtTheirOffsets) {
     EXPECT_EQ(finished[0].lParam, ResultComplete);
     EXPECT_FALSE(scratch.Exists(kStateFileName));
     EXPECT_TRUE(engine->VerifyDownloadedFile());
-    EXPECT_FALSE(engine->IsTargetFileOpen());
+    EXPECT_FALSE(EngineAccess::IsTargetFileOpen(*engine));
 }
 
 TEST_F(SegmentedDownloadTest, ProgressTotalsRiseStrictlyUpToThePackageSize) {
@@ -163,9 +166,9 @@ TEST_F(SegmentedDownloadTest, PauseWhileBothWorkersReadSavesBothRangesAndOneGlob
     ServeAndPrepare(body, 2);
     WriteGate gate(*engine);
     FinishLog finishes;
-    for (std::size_t i = 0; i < engine->SegmentCount(); ++i) {
-        gate.Hold(engine->Segment(i));
-        finishes.Watch(engine->Segment(i));
+    for (std::size_t i = 0; i < EngineAccess::SegmentCount(*engine); ++i) {
+        gate.Hold(EngineAccess::Hooks(*engine, i));
+        finishes.Watch(EngineAccess::Hooks(*engine, i));
     }
     ASSERT_TRUE(engine->StartWorkers(false));
     ASSERT_TRUE(WaitUntil([&] { return gate.Writers() == 2; }));
@@ -193,8 +196,8 @@ TEST_F(SegmentedDownloadTest, PauseAfterSegmentZeroCompletedSavesOnlySegmentOne)
     ServeAndPrepare(body, 2);
     WriteGate gate(*engine);
     FinishLog finishes;
-    gate.Hold(engine->Segment(1));
-    finishes.Watch(engine->Segment(0));
+    gate.Hold(EngineAccess::Hooks(*engine, 1));
+    finishes.Watch(EngineAccess::Hooks(*engine, 0));
     ASSERT_TRUE(engine->StartWorkers(false));
     ASSERT_TRUE(WaitUntil([&] { return finishes.Order().size() == 1 && gate.Writers() == 1; }));
     ASSERT_TRUE(engine->RequestStop());
@@ -211,7 +214,8 @@ TEST_F(SegmentedDownloadTest, ResumeFetchesOnlyTheMissingRangesAndEndsVerified) 
     std::string body = PseudoRandomBytes(400000);
     ServeAndPrepare(body, 2);
     WriteGate gate(*engine);
-    for (std::size_t i = 0; i < engine->SegmentCount(); ++i) gate.Hold(engine->Segment(i));
+    for (std::size_t i = 0; i < EngineAccess::SegmentCount(*engine); ++i)
+        gate.Hold(EngineAccess::Hooks(*engine, i));
     ASSERT_TRUE(engine->StartWorkers(false));
     ASSERT_TRUE(WaitUntil([&] { return gate.Writers() == 2; }));
     engine->RequestStop();
@@ -394,9 +398,9 @@ TEST_F(SegmentedDownloadTest, EmptySegmentsCompleteWithoutARequest) {
 TEST_F(SegmentedDownloadTest, WorkerThatCannotBeCreatedWindsTheRunUp) {
     ServeAndPrepare(PseudoRandomBytes(300000), 3);
     WriteGate gate(*engine);
-    gate.Hold(engine->Segment(0));
+    gate.Hold(EngineAccess::Hooks(*engine, 0));
     int launches = 0;
-    engine->SetWorkerLauncher([&](std::function<void()> body, std::thread& thread) {
+    EngineAccess::SetWorkerLauncher(*engine, [&](std::function<void()> body, std::thread& thread) {
         if (++launches == 2) return false;
         return LaunchThread(std::move(body), thread);
     });
@@ -418,10 +422,34 @@ TEST_F(SegmentedDownloadTest, WorkerThatCannotBeCreatedWindsTheRunUp) {
     for (const std::string& range : RangesAsked()) EXPECT_EQ(range, "bytes=0-99999");
 }
 
+// During the stagger before the second launch the first worker may already
+// have ended, so that no worker runs; the records are still about to be
+// handed out and must stay.
+TEST_F(SegmentedDownloadTest, RecordsStayWhileWorkersAreStillBeingStarted) {
+    Timings timings = Timings::Instant();
+    timings.workerStartStaggerMs = 1500;
+    MakeEngine(timings);
+    std::string body = PseudoRandomBytes(20);
+    ServeAndPrepare(body, 2);
+    std::atomic<int> launches{0};
+    EngineAccess::SetWorkerLauncher(*engine,
+                                    [&](std::function<void()> launch, std::thread& thread) {
+                                        ++launches;
+                                        return LaunchThread(std::move(launch), thread);
+                                    });
+    std::thread starter([&] { EXPECT_TRUE(engine->StartWorkers(false)); });
+    ASSERT_TRUE(WaitUntil([&] { return launches == 1 && engine->RunningWorkers() == 0; }));
+    EXPECT_FALSE(engine->ClearSegments());
+    starter.join();
+    WaitForFinished();
+    EXPECT_EQ(scratch.Read(kPackageName), body);
+}
+
 TEST_F(SegmentedDownloadTest, DestroyingTheEngineStopsAndJoinsRunningWorkers) {
     ServeAndPrepare(PseudoRandomBytes(400000), 2);
     WriteGate gate(*engine);
-    for (std::size_t i = 0; i < engine->SegmentCount(); ++i) gate.Hold(engine->Segment(i));
+    for (std::size_t i = 0; i < EngineAccess::SegmentCount(*engine); ++i)
+        gate.Hold(EngineAccess::Hooks(*engine, i));
     ASSERT_TRUE(engine->StartWorkers(false));
     ASSERT_TRUE(WaitUntil([&] { return gate.Writers() == 2; }));
     dialog.engine = nullptr;
@@ -456,12 +484,12 @@ TEST_F(SegmentedDownloadTest, CreateTargetFileFillsWithZeros) {
 
 TEST_F(SegmentedDownloadTest, FailedPreallocationClosesItsFile) {
     EXPECT_FALSE(engine->CreateTargetFile(PackagePath(), -1));
-    EXPECT_FALSE(engine->IsTargetFileOpen());
+    EXPECT_FALSE(EngineAccess::IsTargetFileOpen(*engine));
     // Windows refuses to delete a file that a handle without delete sharing
     // holds open: the controller's fresh start deletes the package first.
     EXPECT_TRUE(TargetFile::Delete(PackagePath()));
     EXPECT_FALSE(engine->CreateTargetFile(scratch.File("missing/setup.exe"), 10));
-    EXPECT_FALSE(engine->IsTargetFileOpen());
+    EXPECT_FALSE(EngineAccess::IsTargetFileOpen(*engine));
     EXPECT_FALSE(engine->OpenTargetFile(scratch.File("other.exe")));
 }
 
@@ -602,8 +630,8 @@ TEST_F(SegmentedDownloadTest, SegmentsFromNginxOverTlsMakeTheVerifiedPackage) {
     const char* authority = std::getenv("ZEL_NGINX_TEST_CA");
     if (!port || !size || !digest || !authority)
         GTEST_SKIP() << "no nginx fixture with TLS (scripts/test starts it)";
-    ASSERT_TRUE(
-        test::TrustTestAuthority(engine->InternetApi(), engine->InternetSession(), authority));
+    ASSERT_TRUE(test::TrustTestAuthority(EngineAccess::InternetApi(*engine),
+                                         EngineAccess::InternetSession(*engine), authority));
     {
         SetupManifest edited = engine->Manifest();
         edited.setupUrl = std::string("https://localhost:") + port + "/setup.bin";
@@ -629,8 +657,8 @@ TEST_F(SegmentedDownloadTest, CertificateOfAnUnknownAuthorityWritesNothingAndIsR
     const char* port = std::getenv("ZEL_NGINX_ROGUE_TLS_PORT");
     const char* authority = std::getenv("ZEL_NGINX_TEST_CA");
     if (!port || !authority) GTEST_SKIP() << "no nginx fixture with TLS (scripts/test starts it)";
-    ASSERT_TRUE(
-        test::TrustTestAuthority(engine->InternetApi(), engine->InternetSession(), authority));
+    ASSERT_TRUE(test::TrustTestAuthority(EngineAccess::InternetApi(*engine),
+                                         EngineAccess::InternetSession(*engine), authority));
     const std::string body = PseudoRandomBytes(300007);
     PrepareFresh(std::string("https://localhost:") + port + "/setup.bin", body, 2);
     std::atomic<int> writes{0};

@@ -329,6 +329,28 @@ TEST(SetupManifestTest, OnlyPlainFileNamesAreAccepted) {
     }
 }
 
+// Shift-JIS (code page 932): a lead byte's partner may be '\\' (0x5C) or '|'
+// (0x7C), as in "表" (95 5C); the pair is one character, never a separator.
+bool IsShiftJisLeadByte(unsigned char c) {
+    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+}
+
+TEST(SetupManifestTest, DoubleByteNamesAreTakenWholeInTheirCodePage) {
+    for (const char* good :
+         {"\x95\x5c.exe", "\x95\x5c\x8e\xa6\x8a\x7c.exe", "a\x95\x5c", "setup\x81"}) {
+        EXPECT_TRUE(SetupManifest::IsPlainFileName(good, &IsShiftJisLeadByte)) << good;
+    }
+    // Outside a pair the same bytes still refuse the name, and a pair does
+    // not hide what follows it.
+    for (const char* bad : {"\x95\x5c\\x.exe", "\x95\x5c/x.exe", "\x95\x5c:x", "x|\x95\x5c",
+                            "\x95\x5c\x01", "..\\\x95\x5c", "\x95\x5c\x95\x5c\\..\\x"}) {
+        EXPECT_FALSE(SetupManifest::IsPlainFileName(bad, &IsShiftJisLeadByte)) << bad;
+    }
+    // Where no byte opens a pair, the second byte of "表" is a backslash.
+    EXPECT_FALSE(
+        SetupManifest::IsPlainFileName("\x95\x5c.exe", [](unsigned char) { return false; }));
+}
+
 // Three alternates, each failing in turn: the choice stays while the chosen
 // one gives no trouble, moves to the next good one after it (going round),
 // and, once every one has failed, goes to the one left alone longest.

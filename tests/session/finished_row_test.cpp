@@ -6,28 +6,28 @@ namespace zel {
 namespace {
 
 TEST(FinishedRowTest, StopReportsFollowWhatTheUserAskedFor) {
-    const FinishedReport stopped{0, kReportStopped, false};
+    const FinishedReport stopped{0, ResultStopped, false};
     EXPECT_EQ(ChooseFinishedRow(stopped, true, true), FinishedRow::CancelStop);
     EXPECT_EQ(ChooseFinishedRow(stopped, false, true), FinishedRow::RestartStop);
     EXPECT_EQ(ChooseFinishedRow(stopped, false, false), FinishedRow::PauseStop);
-    EXPECT_EQ(ChooseFinishedRow({2, kReportTransportError, false}, true, false),
+    EXPECT_EQ(ChooseFinishedRow({2, ResultTransportError, false}, true, false),
               FinishedRow::TransportError);
 }
 
 TEST(FinishedRowTest, OnlyARunWithoutFailedWorkersIsVerifiedAndLaunched) {
-    EXPECT_EQ(ChooseFinishedRow({0, kReportComplete, false}, false, false),
+    EXPECT_EQ(ChooseFinishedRow({0, ResultComplete, false}, false, false),
               FinishedRow::VerifyAndLaunch);
-    EXPECT_EQ(ChooseFinishedRow({2, kReportComplete, false}, false, false),
+    EXPECT_EQ(ChooseFinishedRow({2, ResultComplete, false}, false, false),
               FinishedRow::RetryOrIdle);
-    EXPECT_EQ(ChooseFinishedRow({0, kReportFailed, false}, false, false), FinishedRow::RetryOrIdle);
+    EXPECT_EQ(ChooseFinishedRow({0, ResultFailed, false}, false, false), FinishedRow::RetryOrIdle);
 }
 
 // An engine report of one failed worker and a complete last worker looks
 // like the launch timer's request; it must be retried, never launched.
 TEST(FinishedRowTest, ReportWithOneFailedWorkerIsNotTakenForALaunchRequest) {
-    EXPECT_EQ(ChooseFinishedRow({1, kReportComplete, false}, false, false),
+    EXPECT_EQ(ChooseFinishedRow({1, ResultComplete, false}, false, false),
               FinishedRow::RetryOrIdle);
-    EXPECT_EQ(ChooseFinishedRow({1, kReportComplete, true}, false, false),
+    EXPECT_EQ(ChooseFinishedRow({1, ResultComplete, true}, false, false),
               FinishedRow::LaunchRequest);
 }
 }  // namespace

@@ -360,7 +360,7 @@ TEST(SessionControllerTest, ReportOfOneFailedWorkerAndACompleteLastOneIsNeverLau
     ASSERT_TRUE(bench.dialog.PumpUntil([&] { return engine.RunningWorkers() == 0; }));
     ASSERT_EQ(engine.LastWorkerBytes(), 32768);
 
-    controller.OnDownloadFinished(1, kReportComplete);
+    controller.OnDownloadFinished(1, ResultComplete);
     EXPECT_TRUE(bench.dialog.Launches().empty());
 
     ASSERT_TRUE(bench.dialog.PumpUntilEnded());

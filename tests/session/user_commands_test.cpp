@@ -6,6 +6,7 @@
 
 #include "engine/resume_state.h"
 #include "session/session_texts.h"
+#include "support/engine_access.h"
 #include "support/sequence_match.h"
 #include "support/session_bench.h"
 #include "support/worker_hooks.h"
@@ -14,6 +15,9 @@
 #include "sys/worker_threads.h"
 
 namespace zel {
+
+using test::EngineAccess;
+
 namespace {
 
 using test::ContainsInOrder;
@@ -229,10 +233,10 @@ TEST_F(UserCommandsTest, PauseAsASegmentCompletesKeepsTheProgressForTheResumedRu
     ManualResetEvent firstCompleted;
     ManualResetEvent secondEnded;
     std::atomic<int> launches{0};
-    engine.SetWorkerLauncher([&](std::function<void()> body, std::thread& thread) {
+    EngineAccess::SetWorkerLauncher(engine, [&](std::function<void()> body, std::thread& thread) {
         const int launch = launches++;
         if (launch == 0) {
-            CThread& first = engine.Segment(0);
+            WorkerHooks& first = EngineAccess::Hooks(engine, 0);
             first.onFinished = [&, finish = first.onFinished](
                                    std::uint8_t index, SegmentResult result, std::int32_t next,
                                    std::int32_t remaining) {
@@ -243,7 +247,7 @@ TEST_F(UserCommandsTest, PauseAsASegmentCompletesKeepsTheProgressForTheResumedRu
                 finish(index, result, next, remaining);
             };
         } else if (launch == 1) {
-            CThread& second = engine.Segment(1);
+            WorkerHooks& second = EngineAccess::Hooks(engine, 1);
             slowSecond.Hold(second);
             second.onFinished = [&, finish = second.onFinished](
                                     std::uint8_t index, SegmentResult result, std::int32_t next,
@@ -303,7 +307,7 @@ TEST_F(UserCommandsTest, PauseResumePauseInsideTheStartStaggerThenResumeEndsVeri
     DownloadEngine& engine = bench.controller->Engine();
     ManualResetEvent staggering;
     std::atomic<int> starts{0};
-    engine.SetWorkerLauncher([&](std::function<void()> body, std::thread& thread) {
+    EngineAccess::SetWorkerLauncher(engine, [&](std::function<void()> body, std::thread& thread) {
         if (++starts == 2) {
             staggering.Set();
             while (!engine.IsStopRequested())

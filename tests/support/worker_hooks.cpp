@@ -14,10 +14,10 @@ bool WaitUntil(const std::function<bool()>& condition) {
     return true;
 }
 
-void WriteGate::Hold(CThread& record) {
-    auto write = record.writeAt;
-    record.writeAt = [this, write](std::uint8_t index, std::int32_t offset, const char* buffer,
-                                   std::int32_t count, std::int32_t* written) {
+void WriteGate::Hold(WorkerHooks& hooks) {
+    auto write = hooks.writeAt;
+    hooks.writeAt = [this, write](std::uint8_t index, std::int32_t offset, const char* buffer,
+                                  std::int32_t count, std::int32_t* written) {
         bool ok = write(index, offset, buffer, count, written);
         {
             std::lock_guard<std::mutex> lock(mutex_);
@@ -39,10 +39,10 @@ std::size_t WriteGate::Writers() const {
     return written_.size();
 }
 
-void FinishLog::Watch(CThread& record) {
-    auto finish = record.onFinished;
-    record.onFinished = [this, finish](std::uint8_t index, SegmentResult result, std::int32_t next,
-                                       std::int32_t remaining) {
+void FinishLog::Watch(WorkerHooks& hooks) {
+    auto finish = hooks.onFinished;
+    hooks.onFinished = [this, finish](std::uint8_t index, SegmentResult result, std::int32_t next,
+                                      std::int32_t remaining) {
         // Held across the engine's own handling, so that two workers ending
         // together are logged in the order the engine took them.
         std::lock_guard<std::mutex> lock(mutex_);

@@ -1,4 +1,4 @@
-// Hooks put on segment records before their workers start, so that a test
+// Hooks put on segment records' workers before they start, so that a test
 // can act while workers are in the middle of a download: a gate that holds
 // workers after their writes, a log of the order in which they end, and a
 // bounded wait for a condition.
@@ -26,7 +26,7 @@ class WriteGate {
     explicit WriteGate(DownloadEngine& engine) : engine_(engine) {}
     ~WriteGate() { Release(); }
 
-    void Hold(CThread& record);
+    void Hold(WorkerHooks& hooks);
     // Every held worker goes on, and no later write is held.
     void Release() { released_ = true; }
 
@@ -43,7 +43,7 @@ class WriteGate {
 // The order in which workers end.
 class FinishLog {
   public:
-    void Watch(CThread& record);
+    void Watch(WorkerHooks& hooks);
     std::vector<std::uint8_t> Order() const;
 
   private:

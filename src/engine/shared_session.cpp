@@ -1,7 +1,8 @@
 // Opening the one internet session that every request of the program shares.
+#include "engine/shared_session.h"
+
 #include <string>
 
-#include "engine/download_engine.h"
 #include "engine/internet_access.h"
 #include "sys/last_error.h"
 #include "sys/resource_strings.h"
@@ -24,28 +25,40 @@ std::string ReplaceAll(std::string text, const std::string& from, const std::str
 
 }  // namespace
 
-bool DownloadEngine::OpenInternetSession() {
-    if (internetApi_.InternetSetOptionA) {
+SharedSession::SharedSession(const WinInetBinder& bind) {
+    if (bind) bind(api_);
+}
+
+bool SharedSession::Open() {
+    if (api_.InternetSetOptionA) {
         // Takes the library out of offline mode, should the user have set it.
         ConnectedInfo info{inet::kStateConnected, 0};
-        internetApi_.InternetSetOptionA(nullptr, inet::kOptionConnectedState, &info, sizeof info);
+        api_.InternetSetOptionA(nullptr, inet::kOptionConnectedState, &info, sizeof info);
     }
-    if (internetSession_.load()) return true;
+    if (handle_.load()) return true;
     InternetHandle session = nullptr;
     Dword error = kErrorModuleNotFound;
-    if (internetApi_.InternetOpenA) {
-        session =
-            internetApi_.InternetOpenA(kAgentName, inet::kOpenTypePreconfig, nullptr, nullptr, 0);
+    if (api_.InternetOpenA) {
+        session = api_.InternetOpenA(kAgentName, inet::kOpenTypePreconfig, nullptr, nullptr, 0);
         if (!session) error = LastSystemError();
     }
     if (session) {
-        internetSession_.store(session);
+        handle_.store(session);
         return true;
     }
     std::string text = LoadResourceString(IDS_INTERNET_SESSION_ERROR);
     if (text.empty()) text = kInternetErrorText;
-    errorList_.push_back(ReplaceAll(text, "%1", FormatInternetError(internetApi_, error)));
+    errorList_.push_back(ReplaceAll(text, "%1", FormatInternetError(api_, error)));
     return false;
+}
+
+void SharedSession::Close() {
+    InternetHandle session = handle_.exchange(nullptr);
+    if (session && api_.InternetCloseHandle) api_.InternetCloseHandle(session);
+}
+
+bool SharedSession::IsConnected() const {
+    return CountsAsConnected(api_);
 }
 
 }  // namespace zel
