@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "sys/multibyte.h"
+
 namespace zel {
 
 class CXmlReader {
@@ -30,9 +32,8 @@ class CXmlReader {
     // Offsets are 32-bit signed and the scanner looks a few bytes ahead.
     static constexpr int32_t kMaxDocumentBytes = 1 << 30;
 
-    // Whether a byte opens a two-byte character; the process's code page by default.
-    using LeadBytePredicate = bool (*)(unsigned char);
-
+    // Steps over two-byte characters of the process's code page, or of the
+    // one whose rule is given.
     CXmlReader();
     explicit CXmlReader(LeadBytePredicate isLeadByte);
     virtual ~CXmlReader() = default;
