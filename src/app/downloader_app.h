@@ -8,8 +8,8 @@
 #include <string>
 
 #include "sys/win32_handles.h"
-#include "ui/downloader_dlg.h"
-#include "ui/process_resources.h"
+#include "ui/dialog/downloader_dlg.h"
+#include "ui/dialog/process_resources.h"
 
 namespace zel {
 

@@ -20,7 +20,7 @@
 #include "support/data_folder.h"
 #include "support/fake_connection.h"
 #include "support/fixture_server.h"
-#include "ui/downloader_dlg.h"
+#include "ui/dialog/downloader_dlg.h"
 
 namespace zel::test {
 
