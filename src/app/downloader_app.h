@@ -39,11 +39,9 @@ class CDownloaderApp {
 
     ProcessResources resources_;
     const std::string mutexName_;
-    bool alreadyRunning_ = false;
     // Kept open while the process lives: it marks that a copy runs. Nobody
     // waits on it.
     ScopedKernelHandle mutex_;
-    CDownloaderDlg* mainDialog_ = nullptr;  // the running dialog, while it runs
 };
 
 }  // namespace zel

@@ -3,13 +3,13 @@
 #include <objbase.h>
 // clang-format on
 
+#include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <exception>
 #include <memory>
-#include <mutex>
 #include <thread>
 
+#include "sys/manual_reset_event.h"
 #include "ui/panel/html_engine_probe.h"
 
 namespace zel {
@@ -37,30 +37,21 @@ bool HtmlEngineAvailable(unsigned waitMs) {
     // this point), so it runs on a thread of its own that may outlive the
     // wait; the shared answer keeps what it writes to alive.
     struct Answer {
-        std::mutex lock;
-        std::condition_variable given;
-        bool ready = false;
-        bool available = false;
+        ManualResetEvent given;
+        std::atomic<bool> available{false};
     };
     auto answer = std::make_shared<Answer>();
     try {
         std::thread([answer] {
-            const bool available = CreateHtmlDocumentOnThisThread();
-            std::lock_guard<std::mutex> hold(answer->lock);
-            answer->available = available;
-            answer->ready = true;
-            answer->given.notify_all();
+            answer->available = CreateHtmlDocumentOnThisThread();
+            answer->given.Set();
         }).detach();
     } catch (const std::exception&) {
         // No thread (std::system_error, or what the program's library raises
         // in its place): no engine to count on.
         return false;
     }
-    std::unique_lock<std::mutex> hold(answer->lock);
-    if (!answer->given.wait_for(hold, std::chrono::milliseconds(waitMs),
-                                [&] { return answer->ready; }))
-        return false;
-    return answer->available;
+    return answer->given.WaitFor(std::chrono::milliseconds(waitMs)) && answer->available;
 }
 
 bool ProbeHtmlEngine(HWND window, unsigned message) {
