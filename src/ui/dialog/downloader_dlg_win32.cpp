@@ -288,7 +288,6 @@ void CDownloaderDlg::HideToTray() {
     // Without a place for the notification area there is nothing to slide to.
     if (IsMinimizeAnimationOn() && GetWindowRect(window, &from) && GetTrayAreaRect(to))
         DrawAnimatedRects(window, IDANI_CAPTION, &from, &to);
-    trayIcon_.HideOwnerWindow(window);
     ShowWindow(window, SW_HIDE);
     if (!trayIcon_.IsInTray()) trayIcon_.AddToTray();
     trayIcon_.ShowBalloon(kTrayBalloonText);
@@ -297,7 +296,7 @@ void CDownloaderDlg::HideToTray() {
 void CDownloaderDlg::RestoreFromTray() {
     HWND window = window_.Get();
     hiddenInTray_ = false;
-    SlideOutOfTray(window, trayIcon_);
+    SlideOutOfTray(window);
     BringWindowToTop(window);
     SetForegroundWindow(window);
     ShowWindow(window, SW_RESTORE);

@@ -1,18 +1,18 @@
 // The program's notification-area icon: a click hands the window to the
-// notification area or brings it back, a right click opens the menu, and the
-// window is never re-parented. Windows only.
+// notification area or brings it back, and a right click opens the menu.
+// Windows only.
 //
 // How the main dialog uses it (it implements NotifyIconOwner; the geometry
-// helpers come from ui/tray_animation.h):
+// helpers come from ui/tray/tray_animation.h):
 //   CAppNotifyIcon trayIcon{*this};   // a member, constructed with the dialog
 //   // in its initialisation, once the window exists:
 //   trayIcon.Install(LoadResourceString(IDS_APP_TITLE), window, IDI_APP_ICON, IDR_TRAY_MENU,
 //                    0, false);
 //   // HideToTray: set the flag; if IsMinimizeAnimationOn(), DrawAnimatedRects
-//   //   from the window to GetTrayAreaRect; trayIcon.HideOwnerWindow(window);
-//   //   hide the window; if (!trayIcon.IsInTray()) trayIcon.AddToTray();
+//   //   from the window to GetTrayAreaRect; hide the window;
+//   //   if (!trayIcon.IsInTray()) trayIcon.AddToTray();
 //   //   trayIcon.ShowBalloon("Corvanta installation is in progress...");
-//   // RestoreFromTray: clear the flag; SlideOutOfTray(window, trayIcon); ...
+//   // RestoreFromTray: clear the flag; SlideOutOfTray(window); ...
 //   // destruction with the dialog removes the icon.
 // A click on the icon calls the owner's HideToTray or RestoreFromTray on the
 // dialog's thread, from inside the icon's window procedure. "Restore" (32772)
@@ -43,8 +43,6 @@ class CAppNotifyIcon : public CNotifyIcon {
   public:
     explicit CAppNotifyIcon(NotifyIconOwner& owner, NotifyShellCall shell = &CallShellNotifyIcon);
 
-    // The dialog stays a top-level window: nothing to do.
-    bool HideOwnerWindow(HWND window) override;
     // Left click, double click, the context-menu key and a keyboard select
     // toggle the owner between hidden and shown; a right press or release
     // opens the menu.

@@ -5,10 +5,6 @@ namespace zel {
 CAppNotifyIcon::CAppNotifyIcon(NotifyIconOwner& owner, NotifyShellCall shell)
     : CNotifyIcon(std::move(shell)), owner_(owner) {}
 
-bool CAppNotifyIcon::HideOwnerWindow(HWND) {
-    return true;
-}
-
 LRESULT CAppNotifyIcon::HandleNotification(WPARAM wParam, LPARAM lParam) {
     LRESULT settled = 0;
     if (SettledBeforeClickHandling(wParam, lParam, settled)) return settled;

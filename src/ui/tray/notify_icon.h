@@ -17,7 +17,6 @@
 
 #include <functional>
 #include <string>
-#include <vector>
 
 #include "sys/win32_handles.h"
 #include "ui/tray/popup_window.h"
@@ -41,12 +40,6 @@ bool CallShellNotifyIcon(DWORD message, const NOTIFYICONDATAA& record);
 // One owned icon handle: destroyed with its holder.
 using CIconHandle = ScopedIcon;
 
-// One frame of the icon's animation. An empty tip shows the main tip.
-struct IconFrame {
-    CIconHandle icon;
-    std::string tip;
-};
-
 class CNotifyIcon : public PopupWindow {
   public:
     explicit CNotifyIcon(NotifyShellCall shell = &CallShellNotifyIcon);
@@ -58,11 +51,8 @@ class CNotifyIcon : public PopupWindow {
     // defaultItem names the menu's default item, as a command id or (when
     // defaultByPosition) as a position. False without an owner (nothing is
     // made then) or when the shell refuses the add.
-    virtual bool Install(const std::string& caption, HWND owner, UINT iconId, UINT id,
-                         UINT defaultItem, bool defaultByPosition);
-    // The same with id 0 and a default item 0 taken as a command id; the
-    // style word is not used.
-    virtual bool Install(const std::string& caption, DWORD style, HWND owner, UINT iconId);
+    bool Install(const std::string& caption, HWND owner, UINT iconId, UINT id, UINT defaultItem,
+                 bool defaultByPosition);
 
     // Registration with the shell. AddToTray removes an icon already there
     // first; a refused add marks the icon add-pending.
@@ -70,32 +60,17 @@ class CNotifyIcon : public PopupWindow {
     bool RemoveFromTray();
     // Adds the icon again after the taskbar was re-created, unless it was
     // removed; returns the new add-pending mark.
-    virtual bool RestoreAfterShellRestart();
+    bool RestoreAfterShellRestart();
 
     // Tip and icon; sent at once while the icon is in the notification area.
     // Tips are cut to 63 bytes before Install and to 126 after.
-    virtual bool SetTipText(const std::string& text);
-    virtual bool SetIconFromResource(UINT iconId);
+    bool SetTipText(const std::string& text);
+    bool SetIconFromResource(UINT iconId);
     bool SetIconHandle(HICON icon);
 
     // A balloon with text (cut to 255 bytes), no title, no icon, 10 seconds;
     // false when the shell shows no balloons or refuses.
     bool ShowBalloon(const char* text);
-
-    // Puts a window under an invisible parent so that it leaves the taskbar.
-    virtual bool HideOwnerWindow(HWND window);
-
-    // Frame animation on the icon's own timer.
-    virtual bool LoadFrames(const UINT* iconIds, int count, const char* const* tips);
-    virtual bool LoadFrames(const UINT* iconIds, const char* const* tips, int count);
-    virtual void ClearFrames();
-    virtual UINT_PTR StartFrameTimer(UINT periodMs);
-    virtual UINT_PTR StartFrameTimer(UINT timerId, UINT periodMs);
-    // Stops the animation and shows the main tip and icon again; the next
-    // start goes on from the frame it stopped at.
-    virtual void StopFrameTimer();
-    // The timer's tick: shows the next frame.
-    void AdvanceFrame(UINT_PTR timerId);
 
     // A callback from the shell (wParam: icon id, lParam: the event). The
     // owner sees it first; when it returns non-zero nothing else happens.
@@ -106,11 +81,8 @@ class CNotifyIcon : public PopupWindow {
     bool IsHidden() const { return hidden_; }
     bool IsAddPending() const { return addPending_; }
     HWND TargetWindow() const { return targetWindow_; }
-    HWND HiddenParentWindow() const { return hiddenParent_.Handle(); }
     const NOTIFYICONDATAA& Record() const { return record_; }
     const std::string& MainTip() const { return mainTip_; }
-    int FrameIndex() const { return frameIndex_; }
-    size_t FrameCount() const { return frames_.size(); }
 
   protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -132,20 +104,15 @@ class CNotifyIcon : public PopupWindow {
     NotifyShellCall shell_;
     UINT taskbarCreatedMessage_;
     UINT reAddFlags_ = 0;
-    UINT mainIconId_ = 0;
-    UINT_PTR frameTimerId_ = 1001;
-    int frameIndex_ = 0;
     UINT defaultMenuItem_ = 0;
     bool defaultByPosition_ = true;
     bool hidden_ = true;
     bool removed_ = true;
     bool addPending_ = false;
     HWND targetWindow_ = nullptr;
-    PopupWindow hiddenParent_;
     int tipLimit_ = 64;  // longest tip plus one
     std::string mainTip_;
     CIconHandle currentIcon_;
-    std::vector<IconFrame> frames_;
     NOTIFYICONDATAA record_;
 };
 

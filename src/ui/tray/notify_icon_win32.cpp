@@ -44,17 +44,15 @@ CNotifyIcon::CNotifyIcon(NotifyShellCall shell)
 CNotifyIcon::~CNotifyIcon() {
     RemoveFromTray();
     Destroy();
-    ClearFrames();
 }
 
 bool CNotifyIcon::Install(const std::string& caption, HWND owner, UINT iconId, UINT id,
                           UINT defaultItem, bool defaultByPosition) {
     if (!owner) return false;
-    mainIconId_ = iconId;
     mainTip_ = caption;
     targetWindow_ = owner;
     tipLimit_ = kInstalledTipLimit;
-    SetIconFromResource(mainIconId_);
+    SetIconFromResource(iconId);
     SetTipText(mainTip_);
     // A window that cannot be made still leaves the icon recorded; the add
     // then fails in the shell, which wants a window to call back.
@@ -65,10 +63,6 @@ bool CNotifyIcon::Install(const std::string& caption, HWND owner, UINT iconId, U
     defaultByPosition_ = defaultByPosition;
     reAddFlags_ = kAddFlags;
     return AddToTray();
-}
-
-bool CNotifyIcon::Install(const std::string& caption, DWORD, HWND owner, UINT iconId) {
-    return Install(caption, owner, iconId, 0, 0, false);
 }
 
 bool CNotifyIcon::Send(DWORD message) {
@@ -147,62 +141,6 @@ bool CNotifyIcon::ShowBalloon(const char* text) {
     return shown;
 }
 
-bool CNotifyIcon::HideOwnerWindow(HWND window) {
-    if (!hiddenParent_.Handle() &&
-        !hiddenParent_.Create(CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT)) {
-        return false;
-    }
-    SetParent(window, hiddenParent_.Handle());
-    return true;
-}
-
-bool CNotifyIcon::LoadFrames(const UINT* iconIds, int count, const char* const* tips) {
-    ClearFrames();
-    for (int i = 0; i < count; ++i) {
-        CIconHandle icon(LoadSmallIcon(iconIds[i]));
-        if (!icon) return false;
-        frames_.push_back(IconFrame{std::move(icon), tips && tips[i] ? tips[i] : ""});
-    }
-    return true;
-}
-
-bool CNotifyIcon::LoadFrames(const UINT* iconIds, const char* const* tips, int count) {
-    return LoadFrames(iconIds, count, tips);
-}
-
-void CNotifyIcon::ClearFrames() {
-    frames_.clear();
-}
-
-UINT_PTR CNotifyIcon::StartFrameTimer(UINT periodMs) {
-    // Without its own window the timer would be a thread timer with another id.
-    if (!Handle()) return 0;
-    return SetTimer(Handle(), frameTimerId_, periodMs, nullptr);
-}
-
-UINT_PTR CNotifyIcon::StartFrameTimer(UINT timerId, UINT periodMs) {
-    frameTimerId_ = timerId;
-    return StartFrameTimer(periodMs);
-}
-
-void CNotifyIcon::StopFrameTimer() {
-    if (Handle()) KillTimer(Handle(), frameTimerId_);
-    SendTip(mainTip_);
-    SetIconFromResource(mainIconId_);
-}
-
-void CNotifyIcon::AdvanceFrame(UINT_PTR timerId) {
-    // Without frames there is nothing to show and no next frame to count to.
-    if (timerId != frameTimerId_ || frames_.empty()) return;
-    const int count = int(frames_.size());
-    if (frameIndex_ >= 0 && frameIndex_ < count) {
-        const IconFrame& frame = frames_[size_t(frameIndex_)];
-        SendTip(frame.tip.empty() ? mainTip_ : frame.tip);
-        if (frame.icon) SetIconHandle(frame.icon.Get());
-    }
-    frameIndex_ = (frameIndex_ + 1) % count;
-}
-
 bool CNotifyIcon::DefaultCommand(UINT& command) const {
     if (!defaultByPosition_) {
         command = defaultMenuItem_;
@@ -271,9 +209,6 @@ LRESULT CNotifyIcon::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     }
     switch (message) {
-        case WM_TIMER:
-            AdvanceFrame(wParam);
-            return 0;
         case WM_SETTINGCHANGE: {
             const LRESULT result = PopupWindow::HandleMessage(message, wParam, lParam);
             // A taskbar still starting may refuse the re-add; the work-area

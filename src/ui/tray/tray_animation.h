@@ -9,8 +9,6 @@
 
 namespace zel {
 
-class CNotifyIcon;
-
 // True when the user has the minimise and restore animation on.
 bool IsMinimizeAnimationOn();
 
@@ -28,10 +26,10 @@ struct TraySlideSystem {
     static TraySlideSystem Real();
 };
 
-// Brings a window hidden in the notification area back: out of any parent,
-// drawn growing from the notification area when the system animates (and
-// the area can be found), shown, activated and put in the foreground.
-void SlideOutOfTray(HWND window, const CNotifyIcon& icon);
-void SlideOutOfTray(HWND window, const CNotifyIcon& icon, const TraySlideSystem& system);
+// Brings a window hidden in the notification area back: drawn growing from
+// the notification area when the system animates (and the area can be
+// found), shown, activated and put in the foreground.
+void SlideOutOfTray(HWND window);
+void SlideOutOfTray(HWND window, const TraySlideSystem& system);
 
 }  // namespace zel

@@ -2,7 +2,6 @@
 // MinGW's shellapi.h uses the types of windows.h without including it.
 #include <shellapi.h>
 
-#include "ui/tray/notify_icon.h"
 #include "ui/tray/tray_animation.h"
 #include "ui/tray/tray_area.h"
 
@@ -89,24 +88,20 @@ TraySlideSystem TraySlideSystem::Real() {
     return system;
 }
 
-void SlideOutOfTray(HWND window, const CNotifyIcon& icon) {
-    SlideOutOfTray(window, icon, TraySlideSystem::Real());
+void SlideOutOfTray(HWND window) {
+    SlideOutOfTray(window, TraySlideSystem::Real());
 }
 
-void SlideOutOfTray(HWND window, const CNotifyIcon& icon, const TraySlideSystem& system) {
+void SlideOutOfTray(HWND window, const TraySlideSystem& system) {
     RECT from = {};
     RECT to = {};
     // Without the notification area's place there is nowhere to grow from:
     // the window just appears.
     const bool animate =
         system.isAnimationOn() && GetWindowRect(window, &to) && system.getTrayAreaRect(from);
-    // Only a window that was put under a parent is taken out: Wine unmaps and
-    // maps a shown window for a SetParent, and waits seconds for X to follow.
-    if (GetAncestor(window, GA_PARENT) != GetDesktopWindow()) SetParent(window, nullptr);
     if (animate) system.animate(window, from, to);
     SetWindowPos(window, nullptr, 0, 0, 0, 0,
                  SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_FRAMECHANGED | SWP_SHOWWINDOW);
-    if (icon.HiddenParentWindow()) SetActiveWindow(icon.HiddenParentWindow());
     SetActiveWindow(window);
     SetForegroundWindow(window);
 }

@@ -70,11 +70,5 @@ TEST_F(AppNotifyIconTest, OtherIconsOwnerTakenAndOtherEventsLeaveTheOwnerAlone) 
     EXPECT_EQ(window.callbacks, (std::vector<LPARAM>{WM_MOUSEMOVE, WM_LBUTTONUP}));
 }
 
-TEST_F(AppNotifyIconTest, TheOwnerWindowIsNeverReParented) {
-    EXPECT_TRUE(icon.HideOwnerWindow(window.Handle()));
-    EXPECT_EQ(icon.HiddenParentWindow(), nullptr);
-    EXPECT_EQ(GetParent(window.Handle()), nullptr);
-}
-
 }  // namespace
 }  // namespace zel

@@ -156,48 +156,6 @@ TEST_F(NotifyIconTest, BalloonIsCutSentEvenWhenHiddenAndEmptiedAfterwards) {
     EXPECT_STREQ(shell.Last().record.szInfo, "Corvanta installation is in progress...");
 }
 
-TEST_F(NotifyIconTest, FramesFollowEachOtherOnTheTimerAndAnEmptyListChangesNothing) {
-    ASSERT_TRUE(Install());
-    const UINT ids[] = {IDI_APP_ICON, IDI_APP_ICON, IDI_APP_ICON};
-    const char* const tips[] = {"one", "", "three"};
-    ASSERT_TRUE(icon.LoadFrames(ids, 3, tips));
-    std::vector<std::string> shownTips;
-    std::vector<int> indexes;
-    for (int tick = 0; tick < 4; ++tick) {
-        SendMessageA(icon.Handle(), WM_TIMER, 1001, 0);
-        shownTips.push_back(shell.calls[shell.calls.size() - 2].record.szTip);
-        EXPECT_EQ(shell.Last().record.uFlags, UINT(NIF_ICON));
-        indexes.push_back(icon.FrameIndex());
-    }
-    EXPECT_EQ(shownTips, (std::vector<std::string>{"one", "Corvanta 3", "three", "one"}));
-    EXPECT_EQ(indexes, (std::vector<int>{1, 2, 0, 1}));
-    EXPECT_EQ(icon.MainTip(), "Corvanta 3");
-
-    const size_t calls = shell.calls.size();
-    SendMessageA(icon.Handle(), WM_TIMER, 7, 0);  // someone else's timer
-    icon.ClearFrames();
-    SendMessageA(icon.Handle(), WM_TIMER, 1001, 0);
-    EXPECT_EQ(shell.calls.size(), calls);
-    EXPECT_EQ(icon.FrameIndex(), 1);
-
-    const UINT withMissing[] = {IDI_APP_ICON, 9999, IDI_APP_ICON};
-    EXPECT_FALSE(icon.LoadFrames(withMissing, tips, 3));
-    EXPECT_EQ(icon.FrameCount(), 1u);
-
-    // The real timer ticks; stopping it shows the main tip and icon again.
-    ASSERT_NE(icon.StartFrameTimer(5, 1), 0u);
-    MSG message;
-    while (icon.FrameIndex() == 1 && GetMessageA(&message, nullptr, 0, 0) > 0) {
-        DispatchMessageA(&message);
-    }
-    EXPECT_EQ(icon.FrameIndex(), 0);
-    icon.StopFrameTimer();
-    const ShellCall& tip = shell.calls[shell.calls.size() - 2];
-    EXPECT_EQ(tip.record.uFlags, UINT(NIF_TIP));
-    EXPECT_STREQ(tip.record.szTip, "Corvanta 3");
-    EXPECT_EQ(shell.Last().record.uFlags, UINT(NIF_ICON));
-}
-
 TEST_F(NotifyIconTest, ClicksGoToTheOwnerFirstThenOpenTheMenuOrSendTheDefaultCommand) {
     ASSERT_TRUE(Install());
     EXPECT_EQ(SendMessageA(icon.Handle(), kNotifyIconCallbackMessage, 5, WM_LBUTTONDBLCLK), 0);
