@@ -13,7 +13,7 @@
 #include <memory>
 
 #include "res/resource.h"
-#include "session/session_controller.h"
+#include "session/download_session.h"
 #include "ui/dialog/dialog_window_port.h"
 #include "ui/dialog/process_resources.h"
 #include "ui/panel/dlg_ui_htm.h"
@@ -21,11 +21,10 @@
 
 namespace zel {
 
-// Makes the session for the dialog's port; the program's reads the built-in
-// manifest address with the real pacing. A failure may throw std::bad_alloc
-// or give nothing: the dialog then says so and ends without a session.
-using SessionFactory = std::function<std::unique_ptr<SessionController>(DialogPort&)>;
-std::unique_ptr<SessionController> MakeProgramSession(DialogPort& port);
+// Makes the session for the dialog's port (MakeProgramSession for the
+// program). A failure may throw std::bad_alloc or give nothing: the dialog
+// then says so and ends without a session.
+using SessionFactory = std::function<std::unique_ptr<DownloadSession>(DialogPort&)>;
 
 // Where the dialog announces its window once it exists (the program's
 // shared main-window slot).
@@ -98,7 +97,7 @@ class CDownloaderDlg : public NotifyIconOwner {
     HWND statusText_ = nullptr;
     bool hiddenInTray_ = false;
     DialogWindowPort port_;
-    std::unique_ptr<SessionController> session_;  // null when it could not be made
+    std::unique_ptr<DownloadSession> session_;  // null when it could not be made
 };
 
 }  // namespace zel

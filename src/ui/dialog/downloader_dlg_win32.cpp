@@ -25,10 +25,6 @@ void Place(HWND control, int x, int y, int width, int height) {
 
 }  // namespace
 
-std::unique_ptr<SessionController> MakeProgramSession(DialogPort& port) {
-    return std::make_unique<SessionController>(port);
-}
-
 CDownloaderDlg::CDownloaderDlg(ProcessResources& resources, WindowPublisher publishWindow,
                                const SessionFactory& makeSession, NotifyShellCall shell)
     : resources_(resources),
@@ -209,11 +205,7 @@ void CDownloaderDlg::LayoutControls() {
     const int width = client.right;
     const int height = client.bottom;
 
-    if (session_) {
-        session_->EnablePauseButton(false);
-    } else {
-        port_.EnableButton(kPauseButtonId, false);
-    }
+    port_.EnableButton(kPauseButtonId, false);
     Place(progressBar_, 7, height - 60, width - 14, 18);
     if (progressBar_) {
         SendMessageA(progressBar_, PBM_SETRANGE, 0, MAKELPARAM(0, 100));

@@ -389,7 +389,7 @@ TEST(DownloaderDlgTest, DialogWithoutASessionSaysSoAndEnds) {
     const std::string text = LoadResourceString(IDS_NO_SESSION);
     ASSERT_FALSE(text.empty());
     bench.boxes.Answer(text, IDOK);
-    bench.Make([](DialogPort&) -> std::unique_ptr<SessionController> { throw std::bad_alloc(); });
+    bench.Make([](DialogPort&) -> std::unique_ptr<DownloadSession> { throw std::bad_alloc(); });
 
     EXPECT_EQ(bench.dialog->DoModal(), IDCANCEL);
     ASSERT_EQ(bench.boxes.Answered().size(), 1u);
