@@ -29,6 +29,7 @@ CDownloaderDlg::CDownloaderDlg(ProcessResources& resources, WindowPublisher publ
                                const SessionFactory& makeSession, NotifyShellCall shell)
     : resources_(resources),
       publishWindow_(std::move(publishWindow)),
+      htmlPanel_(resources.Gdiplus()),
       trayIcon_(*this, std::move(shell)),
       appIcon_(LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_APP_ICON))) {
     try {

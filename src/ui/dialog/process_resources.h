@@ -5,8 +5,8 @@
 
 #include <windows.h>
 
-#include "sys/library_module.h"
 #include "sys/win32_handles.h"
+#include "ui/gdiplus_session.h"
 
 namespace zel {
 
@@ -20,7 +20,8 @@ class ProcessResources {
 
     // The message by which a second copy asks the first to come forward.
     UINT BringToFrontMessage() const { return bringToFrontMessage_; }
-    bool GdiplusStarted() const { return gdiplus_.IsValid(); }
+    // The program's one GDI+: the panel's painter draws with it.
+    const GdiplusSession& Gdiplus() const { return gdiplus_; }
     // The answer to every control-colour request of the main dialog.
     HBRUSH WhiteBrush() const { return whiteBrush_.Get(); }
     // The status line's font, made on first use (the dialog's initialisation)
@@ -29,8 +30,7 @@ class ProcessResources {
 
   private:
     UINT bringToFrontMessage_ = 0;
-    LibraryModule gdiplusLibrary_;  // outlives GDI+'s start-up
-    ScopedGdiplus gdiplus_;
+    GdiplusSession gdiplus_;
     ScopedBrush whiteBrush_;
     ScopedFont statusFont_;
 };

@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 
+#include "ui/gdiplus_session.h"
 #include "ui/panel/child_html_dialog.h"
 #include "ui/panel/page_script.h"
 #include "ui/panel/panel_timings.h"
@@ -26,7 +27,9 @@ class CDlgUIHTM : public CChildHtmlDialog {
   public:
     static constexpr UINT_PTR kRotationTimer = 100;
 
-    explicit CDlgUIHTM(const PanelTimings& timings = PanelTimings());
+    // The page is drawn with gdiplus until an HTML engine shows it: it must
+    // outlive the panel.
+    explicit CDlgUIHTM(const GdiplusSession& gdiplus, const PanelTimings& timings = PanelTimings());
     ~CDlgUIHTM() override;
 
     // The section the rotation moved to last ("Protect" before the first step).
@@ -52,6 +55,7 @@ class CDlgUIHTM : public CChildHtmlDialog {
     HRESULT RunEventHandler(HtmlEventHandler handler, IHTMLElement* element) override;
 
   private:
+    const GdiplusSession& gdiplus_;
     CPageScript pageScript_;
     SectionRotation rotation_;
     std::unique_ptr<CPagePainter> painter_;

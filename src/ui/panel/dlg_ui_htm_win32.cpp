@@ -6,8 +6,8 @@
 
 namespace zel {
 
-CDlgUIHTM::CDlgUIHTM(const PanelTimings& timings)
-    : CChildHtmlDialog(IDD_INSTALLATION_PANEL, IDR_INSTALLATION_PAGE, timings) {}
+CDlgUIHTM::CDlgUIHTM(const GdiplusSession& gdiplus, const PanelTimings& timings)
+    : CChildHtmlDialog(IDD_INSTALLATION_PANEL, IDR_INSTALLATION_PAGE, timings), gdiplus_(gdiplus) {}
 
 CDlgUIHTM::~CDlgUIHTM() {
     Destroy();
@@ -16,7 +16,7 @@ CDlgUIHTM::~CDlgUIHTM() {
 BOOL CDlgUIHTM::OnInitDialog() {
     CChildHtmlDialog::OnInitDialog();
     // The page is drawn until the engine, if there is one, shows it.
-    painter_ = CPagePainter::FromResources();
+    painter_ = CPagePainter::FromResources(gdiplus_);
     SetTimer(Window(), kRotationTimer, Timings().rotationMs, nullptr);
     return TRUE;
 }

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "ui/gdiplus_session.h"
 #include "ui/panel/page_content.h"
 #include "ui/panel/page_layout.h"
 
@@ -22,8 +23,10 @@ class CPagePainter {
     static std::vector<std::string> DefaultFontFamilies();
 
     // Reads the page's texts (page 103) and pictures from the program's
-    // resources; null when the page or GDI+ cannot be had.
+    // resources; null when the page cannot be had or GDI+ is not running.
+    // The painter draws with that GDI+ and must not outlive it.
     static std::unique_ptr<CPagePainter> FromResources(
+        const GdiplusSession& gdiplus,
         const std::vector<std::string>& fontFamilies = DefaultFontFamilies());
     ~CPagePainter();
     CPagePainter(const CPagePainter&) = delete;

@@ -10,7 +10,6 @@
 #include <cmath>
 #include <map>
 
-#include "sys/library_module.h"
 #include "sys/win32_handles.h"
 #include "ui/panel/page_painter.h"
 #include "ui/panel/page_resources.h"
@@ -66,11 +65,6 @@ Gdiplus::Color ColorOf(std::uint32_t rgb) {
 }  // namespace
 
 struct CPagePainter::Parts : public TextMeasure {
-    // GDI+ is delay-loaded: from the system folder, here, before its first call.
-    LibraryModule gdiplusLibrary;
-    // Started after that and so shut down before it; every GDI+ object below
-    // needs it.
-    ScopedGdiplus gdiplus;
     PageContent content;
     std::map<std::string, std::unique_ptr<Gdiplus::Bitmap>> pictures;  // by PictureKey
     std::unique_ptr<Gdiplus::FontFamily> family;
@@ -128,16 +122,11 @@ std::vector<std::string> CPagePainter::DefaultFontFamilies() {
 }
 
 std::unique_ptr<CPagePainter> CPagePainter::FromResources(
-    const std::vector<std::string>& fontFamilies) {
+    const GdiplusSession& gdiplus, const std::vector<std::string>& fontFamilies) {
+    if (!gdiplus.IsRunning()) return nullptr;
     auto parts = std::make_unique<Parts>();
     std::string page;
     if (!LoadInstallationPage(page) || !ReadPageContent(page, parts->content)) return nullptr;
-
-    if (!parts->gdiplusLibrary.Load(kGdiplusLibrary)) return nullptr;
-    Gdiplus::GdiplusStartupInput input;
-    ULONG_PTR token = 0;
-    if (Gdiplus::GdiplusStartup(&token, &input, nullptr) != Gdiplus::Ok) return nullptr;
-    parts->gdiplus.Reset(token);
 
     parts->format =
         std::make_unique<Gdiplus::StringFormat>(Gdiplus::StringFormat::GenericTypographic());

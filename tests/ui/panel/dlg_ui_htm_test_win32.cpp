@@ -59,7 +59,8 @@ void PumpMessages() {
 TEST(DlgUiHtmTest, PanelIsABorderlessChildAndChoosesByProbingTheEngine) {
     HostWindow host;
     ASSERT_NE(host.Get(), nullptr);
-    CDlgUIHTM panel;
+    const GdiplusSession gdiplus;
+    CDlgUIHTM panel(gdiplus);
     CreateAndPlace(panel, host);
     EXPECT_EQ(GetParent(panel.Window()), host.Get());
     const LONG_PTR style = GetWindowLongPtrA(panel.Window(), GWL_STYLE);
@@ -99,7 +100,8 @@ class DlgUiHtmFallbackTest : public ::testing::Test {
 
 TEST_F(DlgUiHtmFallbackTest, PanelShowsHomeThenRecoverSmartAndHomeOnTimerSteps) {
     HostWindow host;
-    CDlgUIHTM panel;
+    const GdiplusSession gdiplus;
+    CDlgUIHTM panel(gdiplus);
     CreateAndPlace(panel, host);
     ASSERT_NE(panel.Painter(), nullptr);
     EXPECT_EQ(panel.PaintedSection(), "Home");
@@ -133,7 +135,8 @@ TEST_F(DlgUiHtmFallbackTest, RotationTimerMovesThePaintedPageOnItsOwn) {
     PanelTimings quick;
     quick.rotationMs = 20;
     HostWindow host;
-    CDlgUIHTM panel(quick);
+    const GdiplusSession gdiplus;
+    CDlgUIHTM panel(gdiplus, quick);
     CreateAndPlace(panel, host);
     // One message at a time, so that the first step is seen; bounded by the
     // test's own patience, not by the timer's pace.
@@ -150,7 +153,8 @@ TEST_F(DlgUiHtmFallbackTest, RotationTimerMovesThePaintedPageOnItsOwn) {
 
 TEST_F(DlgUiHtmFallbackTest, WindowPaintCoversTheWholePanel) {
     HostWindow host(true);
-    CDlgUIHTM panel;
+    const GdiplusSession gdiplus;
+    CDlgUIHTM panel(gdiplus);
     CreateAndPlace(panel, host);
     PumpMessages();
     // What the window itself shows on the screen.
@@ -168,7 +172,8 @@ TEST_F(DlgUiHtmFallbackTest, WindowPaintCoversTheWholePanel) {
 
 TEST_F(DlgUiHtmFallbackTest, DroppedFilesAreIgnoredAndDropsRefused) {
     HostWindow host;
-    CDlgUIHTM panel;
+    const GdiplusSession gdiplus;
+    CDlgUIHTM panel(gdiplus);
     CreateAndPlace(panel, host);
     DragAcceptFiles(panel.Window(), TRUE);
     // What the shell hands over for one dropped file.
@@ -189,12 +194,14 @@ TEST_F(DlgUiHtmFallbackTest, DroppedFilesAreIgnoredAndDropsRefused) {
 // The panel as its browser would drive it.
 class BrowserDrivenPanel : public CDlgUIHTM {
   public:
+    explicit BrowserDrivenPanel(const GdiplusSession& gdiplus) : CDlgUIHTM(gdiplus) {}
     using CDlgUIHTM::OnDocumentComplete;
 };
 
 TEST_F(DlgUiHtmFallbackTest, DocumentCompleteWithoutADocumentIsRecorded) {
     HostWindow host;
-    BrowserDrivenPanel panel;
+    const GdiplusSession gdiplus;
+    BrowserDrivenPanel panel(gdiplus);
     CreateAndPlace(panel, host);
     panel.OnDocumentComplete();
     EXPECT_EQ(panel.PageScript().LastError(), "Script call error:\nNULL pointer");
@@ -203,7 +210,8 @@ TEST_F(DlgUiHtmFallbackTest, DocumentCompleteWithoutADocumentIsRecorded) {
 
 TEST_F(DlgUiHtmFallbackTest, KeyFilterNeutralisesRefreshAndEscape) {
     HostWindow host;
-    CDlgUIHTM panel;
+    const GdiplusSession gdiplus;
+    CDlgUIHTM panel(gdiplus);
     CreateAndPlace(panel, host);
     MSG refresh = {panel.Window(), WM_KEYDOWN, VK_F5, 0, 0, {}};
     EXPECT_FALSE(panel.PreTranslateMessage(&refresh));
@@ -257,7 +265,8 @@ TEST(DlgUiHtmTest, PageDocumentIsReleasedBeforeThePanelShutsOleDown) {
             HostWindow host;
             PanelTimings slow;
             slow.rotationMs = 600000;
-            CDlgUIHTM panel(slow);
+            const GdiplusSession gdiplus;
+            CDlgUIHTM panel(gdiplus, slow);
             ASSERT_TRUE(panel.Create(host.Get()));
             panel.TakeDocument(document.AsDocument());
             EXPECT_EQ(document.references, 2u);

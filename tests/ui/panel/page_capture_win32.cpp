@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "ui/gdiplus_session.h"
 #include "ui/panel/page_capture.h"
 #include "ui/panel/page_layout.h"
 #include "ui/panel/wide_text.h"
@@ -103,19 +104,13 @@ double PageCapture::MeanDifference(const PageCapture& other, int left, int top, 
 
 bool PageCapture::SavePng(const std::string& name) const {
     GdiFlush();
-    Gdiplus::GdiplusStartupInput input;
-    ULONG_PTR token = 0;
-    if (Gdiplus::GdiplusStartup(&token, &input, nullptr) != Gdiplus::Ok) return false;
-    bool saved = false;
-    {
-        CLSID png;
-        Gdiplus::Bitmap picture(width_, height_, width_ * 4, PixelFormat32bppRGB,
-                                reinterpret_cast<BYTE*>(bits_));
-        const std::wstring path = WidenText(ScreenshotFolder() + "\\" + name + ".png");
-        saved = FindPngEncoder(png) && picture.Save(path.c_str(), &png, nullptr) == Gdiplus::Ok;
-    }
-    Gdiplus::GdiplusShutdown(token);
-    return saved;
+    const GdiplusSession gdiplus;
+    if (!gdiplus.IsRunning()) return false;
+    CLSID png;
+    Gdiplus::Bitmap picture(width_, height_, width_ * 4, PixelFormat32bppRGB,
+                            reinterpret_cast<BYTE*>(bits_));
+    const std::wstring path = WidenText(ScreenshotFolder() + "\\" + name + ".png");
+    return FindPngEncoder(png) && picture.Save(path.c_str(), &png, nullptr) == Gdiplus::Ok;
 }
 
 }  // namespace zel

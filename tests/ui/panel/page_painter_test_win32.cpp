@@ -9,7 +9,8 @@ namespace {
 constexpr int kContentTop = kHeaderHeight;
 
 TEST(PagePainterTest, PageComesFromTheProgramsResourcesWithAFont) {
-    auto painter = CPagePainter::FromResources();
+    const GdiplusSession gdiplus;
+    auto painter = CPagePainter::FromResources(gdiplus);
     ASSERT_NE(painter, nullptr);
     EXPECT_EQ(painter->Content().sections.size(), 6u);
     EXPECT_EQ(painter->Content().headerText, "Installation in progress");
@@ -18,13 +19,14 @@ TEST(PagePainterTest, PageComesFromTheProgramsResourcesWithAFont) {
 }
 
 TEST(PagePainterTest, TwoSuccessiveSectionsShareTheHeaderAndShowTheirOwnContent) {
-    auto painter = CPagePainter::FromResources();
+    const GdiplusSession gdiplus;
+    auto painter = CPagePainter::FromResources(gdiplus);
     ASSERT_NE(painter, nullptr);
     PageCapture recover, smart, picturesOnly;
     ASSERT_TRUE(painter->Paint(recover.Dc(), "Recover"));
     ASSERT_TRUE(painter->Paint(smart.Dc(), "Smart"));
     // Without fonts the painter draws the pictures alone, to compare with.
-    auto bare = CPagePainter::FromResources({"No Such Font Family"});
+    auto bare = CPagePainter::FromResources(gdiplus, {"No Such Font Family"});
     ASSERT_NE(bare, nullptr);
     ASSERT_TRUE(bare->Paint(picturesOnly.Dc(), "Recover"));
     recover.SavePng("fallback-Recover");
@@ -48,7 +50,8 @@ TEST(PagePainterTest, TwoSuccessiveSectionsShareTheHeaderAndShowTheirOwnContent)
 }
 
 TEST(PagePainterTest, EverySectionFitsThePanelInTheRealFont) {
-    auto painter = CPagePainter::FromResources();
+    const GdiplusSession gdiplus;
+    auto painter = CPagePainter::FromResources(gdiplus);
     ASSERT_NE(painter, nullptr);
     for (const PageSection& section : painter->Content().sections) {
         PageCapture capture;
@@ -63,7 +66,8 @@ TEST(PagePainterTest, EverySectionFitsThePanelInTheRealFont) {
 }
 
 TEST(PagePainterTest, WithoutAnyFontThePicturesAreStillDrawn) {
-    auto painter = CPagePainter::FromResources({"No Such Font Family", ""});
+    const GdiplusSession gdiplus;
+    auto painter = CPagePainter::FromResources(gdiplus, {"No Such Font Family", ""});
     ASSERT_NE(painter, nullptr);
     EXPECT_EQ(painter->FontFamilyName(), "");
     PageCapture capture;
