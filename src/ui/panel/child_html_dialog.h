@@ -74,9 +74,6 @@ class CChildHtmlDialog : private WebBrowserSiteEvents, private HtmlEventListener
     virtual void ReleasePageReferences() {}
     // The browser has been made and shows the page from now on.
     virtual void OnBrowserCreated() {}
-    // Close the dialog, unless the command came from a held Enter or Escape key.
-    virtual void OnOK();
-    virtual void OnCancel();
     virtual const HtmlEventMap& EventMap() const;
     virtual HRESULT RunEventHandler(HtmlEventHandler handler, IHTMLElement* element);
 

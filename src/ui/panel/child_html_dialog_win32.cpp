@@ -103,15 +103,10 @@ INT_PTR CChildHtmlDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM) {
             OnTimer(wParam);
             return FALSE;
         case WM_COMMAND:
-            if (LOWORD(wParam) == IDOK) {
-                OnOK();
-                return TRUE;
-            }
-            if (LOWORD(wParam) == IDCANCEL) {
-                OnCancel();
-                return TRUE;
-            }
-            return FALSE;
+            // The panel is a child of the main dialog and has nothing to
+            // close: Enter and Escape reaching it are taken and end nothing
+            // (the dialog manager would otherwise hide a modeless dialog).
+            return LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL;
         case WM_DESTROY:
             ReleaseBrowser();
             return FALSE;
@@ -136,14 +131,6 @@ void CChildHtmlDialog::OnPaint(HDC dc) {
 }
 
 void CChildHtmlDialog::OnTimer(UINT_PTR) {}
-
-void CChildHtmlDialog::OnOK() {
-    if (GetAsyncKeyState(VK_RETURN) == 0) EndDialog(window_.Get(), IDOK);
-}
-
-void CChildHtmlDialog::OnCancel() {
-    if (GetAsyncKeyState(VK_ESCAPE) == 0) EndDialog(window_.Get(), IDCANCEL);
-}
 
 // ---- Browser -------------------------------------------------------------
 
@@ -240,19 +227,14 @@ HRESULT CChildHtmlDialog::OnHtmlEvent(DISPID event, IHTMLElement* source) {
 
 HRESULT CChildHtmlDialog::RunEventHandler(HtmlEventHandler handler, IHTMLElement* element) {
     switch (handler) {
-        case HtmlEventHandler::kOkUnlessEscapeHeld:
-            if (GetAsyncKeyState(VK_ESCAPE) == 0) OnOK();
-            return S_OK;
-        case HtmlEventHandler::kCancelUnlessEscapeHeld:
-            if (GetAsyncKeyState(VK_ESCAPE) == 0) OnCancel();
-            return S_OK;
         case HtmlEventHandler::kTraceSelectStart:
         case HtmlEventHandler::kTraceDragStart:
         case HtmlEventHandler::kTraceContextMenu:
             return TraceAndCancelUnlessTextEdit(handler, element);
+        // The page's OK and Cancel buttons have nothing to close either.
+        case HtmlEventHandler::kOkUnlessEscapeHeld:
+        case HtmlEventHandler::kCancelUnlessEscapeHeld:
         case HtmlEventHandler::kOk:
-            OnOK();
-            return S_OK;
         case HtmlEventHandler::kStopRotation:
             return S_OK;
     }

@@ -88,6 +88,20 @@ TEST(DlgUiHtmTest, PanelIsABorderlessChildAndChoosesByProbingTheEngine) {
     EXPECT_NE(KillTimer(panel.Window(), CDlgUIHTM::kRotationTimer), 0);
 }
 
+// The panel sits inside the main dialog: a default button's command or
+// Escape reaching it must not end or hide it, with or without an engine.
+TEST(DlgUiHtmTest, OkAndCancelCommandsLeaveThePanelShown) {
+    HostWindow host;
+    const GdiplusSession gdiplus;
+    CDlgUIHTM panel(gdiplus);
+    CreateAndPlace(panel, host);
+    SendMessageA(panel.Window(), WM_COMMAND, IDOK, 0);
+    SendMessageA(panel.Window(), WM_COMMAND, IDCANCEL, 0);
+    PumpMessages();
+    ASSERT_TRUE(IsWindow(panel.Window()));
+    EXPECT_TRUE(GetWindowLongPtrA(panel.Window(), GWL_STYLE) & WS_VISIBLE);
+}
+
 // Without an HTML engine, as under Wine here: the page drawn by the panel.
 class DlgUiHtmFallbackTest : public ::testing::Test {
   protected:
