@@ -44,7 +44,7 @@ class CPagePainter {
     bool Paint(HDC dc, const std::string& sectionId) const;
 
   private:
-    struct Parts;
+    class Parts;
     explicit CPagePainter(std::unique_ptr<Parts> parts);
     std::unique_ptr<Parts> parts_;
 };

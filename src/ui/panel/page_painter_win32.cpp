@@ -64,18 +64,32 @@ Gdiplus::Color ColorOf(std::uint32_t rgb) {
 
 }  // namespace
 
-struct CPagePainter::Parts : public TextMeasure {
-    PageContent content;
-    std::map<std::string, std::unique_ptr<Gdiplus::Bitmap>> pictures;  // by PictureKey
-    std::unique_ptr<Gdiplus::FontFamily> family;
-    std::string familyName;
-    std::unique_ptr<Gdiplus::StringFormat> format;
-    std::unique_ptr<Gdiplus::Bitmap> measuringSurface;
+// What the painter draws with: the page's texts, its decoded pictures and
+// the font family, read once.
+class CPagePainter::Parts final : public TextMeasure {
+  public:
+    // Reads the page and its pictures; false when the page cannot be had.
+    bool Load(const std::vector<std::string>& fontFamilies) {
+        std::string page;
+        if (!LoadInstallationPage(page) || !ReadPageContent(page, content_)) return false;
+        format_ =
+            std::make_unique<Gdiplus::StringFormat>(Gdiplus::StringFormat::GenericTypographic());
+        measuringSurface_ = std::make_unique<Gdiplus::Bitmap>(1, 1, PixelFormat32bppARGB);
+        ChooseFont(fontFamilies);
+        LoadPicture(kHeaderPicture);
+        LoadPicture(content_.tickPicture);
+        for (const PageSection& section : content_.sections) LoadPicture(section.id + ".jpg");
+        return true;
+    }
+
+    const PageContent& Content() const { return content_; }
+    const std::string& FamilyName() const { return familyName_; }
+    const Gdiplus::StringFormat* Format() const { return format_.get(); }
 
     std::unique_ptr<Gdiplus::Font> FontFor(const PageTextStyle& style) const {
-        if (!family) return nullptr;
+        if (!family_) return nullptr;
         auto font = std::make_unique<Gdiplus::Font>(
-            family.get(), Gdiplus::REAL(style.pixelSize),
+            family_.get(), Gdiplus::REAL(style.pixelSize),
             style.bold ? Gdiplus::FontStyleBold : Gdiplus::FontStyleRegular, Gdiplus::UnitPixel);
         if (font->GetLastStatus() != Gdiplus::Ok) return nullptr;
         return font;
@@ -83,38 +97,46 @@ struct CPagePainter::Parts : public TextMeasure {
 
     int TextHeight(const std::string& text, const PageTextStyle& style, int width) const override {
         std::unique_ptr<Gdiplus::Font> font = FontFor(style);
-        if (!font || !measuringSurface) return 0;
-        Gdiplus::Graphics graphics(measuringSurface.get());
+        if (!font || !measuringSurface_) return 0;
+        Gdiplus::Graphics graphics(measuringSurface_.get());
         const std::wstring wide = WidenText(text);
         Gdiplus::RectF bounds;
         graphics.MeasureString(wide.c_str(), INT(wide.size()), font.get(),
-                               Gdiplus::RectF(0, 0, Gdiplus::REAL(width), 10000), format.get(),
+                               Gdiplus::RectF(0, 0, Gdiplus::REAL(width), 10000), format_.get(),
                                &bounds);
         return int(std::ceil(bounds.Height));
     }
 
     const Gdiplus::Bitmap* Picture(const std::string& name) const {
-        const auto found = pictures.find(PictureKey(name));
-        return found == pictures.end() ? nullptr : found->second.get();
+        const auto found = pictures_.find(PictureKey(name));
+        return found == pictures_.end() ? nullptr : found->second.get();
     }
 
+  private:
     void LoadPicture(const std::string& name) {
         std::string bytes;
         if (name.empty() || Picture(name) || !LoadPageFile(name, bytes)) return;
         std::unique_ptr<Gdiplus::Bitmap> picture = DecodePicture(bytes);
-        if (picture) pictures[PictureKey(name)] = std::move(picture);
+        if (picture) pictures_[PictureKey(name)] = std::move(picture);
     }
 
     void ChooseFont(const std::vector<std::string>& families) {
         for (const std::string& name : families) {
             auto candidate = std::make_unique<Gdiplus::FontFamily>(WidenText(name).c_str());
             if (candidate->GetLastStatus() == Gdiplus::Ok && candidate->IsAvailable()) {
-                family = std::move(candidate);
-                familyName = name;
+                family_ = std::move(candidate);
+                familyName_ = name;
                 return;
             }
         }
     }
+
+    PageContent content_;
+    std::map<std::string, std::unique_ptr<Gdiplus::Bitmap>> pictures_;  // by PictureKey
+    std::unique_ptr<Gdiplus::FontFamily> family_;
+    std::string familyName_;
+    std::unique_ptr<Gdiplus::StringFormat> format_;
+    std::unique_ptr<Gdiplus::Bitmap> measuringSurface_;
 };
 
 std::vector<std::string> CPagePainter::DefaultFontFamilies() {
@@ -125,18 +147,7 @@ std::unique_ptr<CPagePainter> CPagePainter::FromResources(
     const GdiplusSession& gdiplus, const std::vector<std::string>& fontFamilies) {
     if (!gdiplus.IsRunning()) return nullptr;
     auto parts = std::make_unique<Parts>();
-    std::string page;
-    if (!LoadInstallationPage(page) || !ReadPageContent(page, parts->content)) return nullptr;
-
-    parts->format =
-        std::make_unique<Gdiplus::StringFormat>(Gdiplus::StringFormat::GenericTypographic());
-    parts->measuringSurface = std::make_unique<Gdiplus::Bitmap>(1, 1, PixelFormat32bppARGB);
-    parts->ChooseFont(fontFamilies);
-    parts->LoadPicture(kHeaderPicture);
-    parts->LoadPicture(parts->content.tickPicture);
-    for (const PageSection& section : parts->content.sections) {
-        parts->LoadPicture(section.id + ".jpg");
-    }
+    if (!parts->Load(fontFamilies)) return nullptr;
     return std::unique_ptr<CPagePainter>(new CPagePainter(std::move(parts)));
 }
 
@@ -145,15 +156,15 @@ CPagePainter::CPagePainter(std::unique_ptr<Parts> parts) : parts_(std::move(part
 CPagePainter::~CPagePainter() = default;
 
 const PageContent& CPagePainter::Content() const {
-    return parts_->content;
+    return parts_->Content();
 }
 
 std::string CPagePainter::FontFamilyName() const {
-    return parts_->familyName;
+    return parts_->FamilyName();
 }
 
 PageLayout CPagePainter::LayOut(const PageSection& section) const {
-    return LayOutPage(parts_->content, section, *parts_);
+    return LayOutPage(parts_->Content(), section, *parts_);
 }
 
 bool CPagePainter::Paint(HDC dc, const std::string& sectionId) const {
@@ -161,7 +172,7 @@ bool CPagePainter::Paint(HDC dc, const std::string& sectionId) const {
     if (canvas.GetLastStatus() != Gdiplus::Ok) return false;
     Gdiplus::Graphics graphics(&canvas);
     graphics.Clear(Gdiplus::Color(255, 255, 255, 255));
-    const PageSection* section = parts_->content.FindSection(sectionId);
+    const PageSection* section = parts_->Content().FindSection(sectionId);
     if (section) {
         graphics.SetTextRenderingHint(Gdiplus::TextRenderingHintAntiAliasGridFit);
         const PageLayout layout = LayOut(*section);
@@ -179,8 +190,8 @@ bool CPagePainter::Paint(HDC dc, const std::string& sectionId) const {
             const Gdiplus::RectF box(Gdiplus::REAL(placed.box.x), Gdiplus::REAL(placed.box.y),
                                      Gdiplus::REAL(placed.box.width),
                                      Gdiplus::REAL(placed.box.height + 1));
-            graphics.DrawString(wide.c_str(), INT(wide.size()), font.get(), box,
-                                parts_->format.get(), &brush);
+            graphics.DrawString(wide.c_str(), INT(wide.size()), font.get(), box, parts_->Format(),
+                                &brush);
         }
     }
     Gdiplus::Graphics target(dc);
