@@ -1,7 +1,7 @@
 // An invisible top-level popup window whose messages reach a C++ object: the
-// receiver of the shell's icon callbacks, and the parent a hidden window can
-// be put under. Top-level (not message-only) so that broadcasts such as
-// "TaskbarCreated" and WM_SETTINGCHANGE reach it. Windows only.
+// receiver of the shell's icon callbacks. Top-level (not message-only) so
+// that broadcasts such as "TaskbarCreated" and WM_SETTINGCHANGE reach it.
+// Windows only.
 #pragma once
 
 #include <windows.h>
