@@ -8,8 +8,8 @@
 #include <string>
 
 #include "sys/win32_handles.h"
-#include "ui/downloader_dlg.h"
-#include "ui/process_resources.h"
+#include "ui/dialog/downloader_dlg.h"
+#include "ui/dialog/process_resources.h"
 
 namespace zel {
 
@@ -39,11 +39,9 @@ class CDownloaderApp {
 
     ProcessResources resources_;
     const std::string mutexName_;
-    bool alreadyRunning_ = false;
     // Kept open while the process lives: it marks that a copy runs. Nobody
     // waits on it.
     ScopedKernelHandle mutex_;
-    CDownloaderDlg* mainDialog_ = nullptr;  // the running dialog, while it runs
 };
 
 }  // namespace zel

@@ -37,8 +37,7 @@ int CDownloaderApp::InitInstance() {
     INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_WIN95_CLASSES};
     InitCommonControlsEx(&controls);
     if (BringPublishedCopyForward()) return kSecondCopyExitCode;
-    alreadyRunning_ = CreateInstanceMutex();
-    if (alreadyRunning_) GiveWayToStartingCopy();
+    if (CreateInstanceMutex()) GiveWayToStartingCopy();
     return RunMainDialog();
 }
 
@@ -69,9 +68,7 @@ void CDownloaderApp::GiveWayToStartingCopy() const {
 int CDownloaderApp::RunMainDialog() {
     Sleep(0);
     CDownloaderDlg dialog(resources_, PublishSharedMainWindow);
-    mainDialog_ = &dialog;
     dialog.DoModal();
-    mainDialog_ = nullptr;
     return dialog.ExitCode();
 }
 

@@ -23,6 +23,7 @@
 #include "engine/engine_dialog.h"
 #include "engine/timings.h"
 #include "session/dialog_port.h"
+#include "session/download_session.h"
 #include "session/finished_row.h"
 #include "sys/manual_reset_event.h"
 #include "sys/publisher_check.h"
@@ -30,7 +31,7 @@
 
 namespace zel {
 
-class SessionController : public EngineDialog {
+class SessionController : public EngineDialog, public DownloadSession {
   public:
     SessionController(DialogPort& port, const Timings& timings = Timings(),
                       std::string manifestUrl = build::kManifestUrl,
@@ -56,7 +57,7 @@ class SessionController : public EngineDialog {
     // passes never touch the segments at once. When the thread cannot be
     // made the user is told in the status line and the dialog stays usable,
     // as after a pause; false then.
-    bool StartSessionThread();
+    bool StartSessionThread() override;
     // Tests put a launcher that fails in place of the system's.
     void SetThreadLauncher(ThreadLauncher launcher) { launchThread_ = std::move(launcher); }
     // The check a package must pass after its digest, before it is launched
@@ -74,14 +75,15 @@ class SessionController : public EngineDialog {
 
     // --- Dialog-thread handlers (they never wait) -------------------------
     // The engine's two messages; false for any other message.
-    bool HandleDialogMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam);
+    bool HandleDialogMessage(unsigned message, std::uintptr_t wParam,
+                             std::intptr_t lParam) override;
     void OnDownloadProgress(std::int32_t bytesWritten);
     // Queues the report: the controller thread acts on it.
     void OnDownloadFinished(std::uintptr_t workersFailed, std::intptr_t lastResult);
-    void OnLaunchTimer();
-    void OnPauseResume();
-    void OnRestart();
-    void OnCancelDownload();
+    void OnLaunchTimer() override;
+    void OnPauseResume() override;
+    void OnRestart() override;
+    void OnCancelDownload() override;
 
     // On the controller thread: until no worker thread runs (bounded).
     void WaitForWorkers();

@@ -16,11 +16,12 @@
 #include <vector>
 
 #include "engine/timings.h"
+#include "session/session_controller.h"
 #include "support/box_answerer.h"
 #include "support/data_folder.h"
 #include "support/fake_connection.h"
 #include "support/fixture_server.h"
-#include "ui/downloader_dlg.h"
+#include "ui/dialog/downloader_dlg.h"
 
 namespace zel::test {
 
@@ -79,7 +80,7 @@ class DialogBench {
     ProcessResources resources;
     BoxAnswerer boxes;
     DialogPort* port = nullptr;              // the dialog's, once created
-    SessionController* session = nullptr;    // the dialog's, when it has one
+    SessionController* session = nullptr;    // the dialog's, when the bench made it
     HWND published = nullptr;                // what the dialog announced
     std::unique_ptr<CDownloaderDlg> dialog;  // last: goes first
 

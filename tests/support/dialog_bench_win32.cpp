@@ -1,5 +1,6 @@
 #include <chrono>
 
+#include "session/session_controller.h"
 #include "session/session_texts.h"
 #include "support/dialog_bench.h"
 #include "support/manifest_text.h"
@@ -22,12 +23,11 @@ void DialogBench::ServePackage(const std::string& bytes) {
 }
 
 void DialogBench::Make(const SessionFactory& makeSession) {
-    SessionFactory factory = [&](DialogPort& dialogPort) {
+    SessionFactory factory = [&](DialogPort& dialogPort) -> std::unique_ptr<DownloadSession> {
         port = &dialogPort;
-        auto made = makeSession
-                        ? makeSession(dialogPort)
-                        : std::make_unique<SessionController>(
-                              dialogPort, timings_, server.Url(kManifestPath), connection.Binder());
+        if (makeSession) return makeSession(dialogPort);
+        auto made = std::make_unique<SessionController>(
+            dialogPort, timings_, server.Url(kManifestPath), connection.Binder());
         session = made.get();
         return made;
     };

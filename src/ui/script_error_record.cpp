@@ -1,9 +1,0 @@
-#include "ui/script_error_record.h"
-
-namespace zel {
-
-void ScriptErrorRecord::RecordError(const std::string& message) {
-    lastError_ = "Script call error:\n" + message;
-}
-
-}  // namespace zel
