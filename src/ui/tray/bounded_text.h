@@ -10,8 +10,6 @@
 
 namespace zel {
 
-using LeadBytePredicate = bool (*)(unsigned char);
-
 // The length, in bytes, of the longest start of text that fits in maxBytes
 // and ends on a character boundary.
 size_t WholeCharacterLength(const std::string& text, size_t maxBytes,
