@@ -36,6 +36,7 @@ const std::vector<Driver::Step>& Driver::Steps() {
         {"observe-no-message-box", "SECONDS", &Driver::ObserveNoMessageBox},
         {"tray", "click|right-click", &Driver::Tray},
         {"menu-choose", "POSITION SECONDS", &Driver::MenuChoose},
+        {"icon-menu-choose", "POSITION SECONDS", &Driver::IconMenuChoose},
         {"wait-window", "CLASS SECONDS", &Driver::WaitWindow},
         {"close-window", "CLASS SECONDS", &Driver::CloseWindow},
         {"print-window-rect", "CLASS", &Driver::PrintWindowRect},

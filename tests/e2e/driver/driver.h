@@ -81,6 +81,8 @@ class Driver {
     // The notification-area icon and its menu (icon_steps.cpp).
     StepResult Tray(const Args& args);
     StepResult MenuChoose(const Args& args);
+    StepResult IconMenuChoose(const Args& args);
+    StepResult ChooseFromMenu(HWND menu, DWORD processId, int position, const std::string& seconds);
 
     // Other windows and the registry (system_steps.cpp).
     StepResult WaitWindow(const Args& args);
