@@ -98,9 +98,7 @@ std::int32_t DownloadEngine::QueryPackageSize() const {
 }
 
 unsigned DownloadEngine::ServerWaitMs(const std::string& url) const {
-    UrlParts parts;
-    if (url.empty() || !CrackUrl(session_.Api(), url, parts)) return 0;
-    return serverPacing_.WaitMs(HostKey(parts));
+    return fetcher_.ServerWaitMs(url);
 }
 
 bool DownloadEngine::DownloadToBuffer(const std::string& url, std::int32_t size,

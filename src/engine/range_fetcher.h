@@ -39,6 +39,9 @@ class RangeFetcher {
     SegmentResult Fetch(CThread& record, const WorkerHooks& hooks);
     // The per-attempt byte count of whichever worker wrote last.
     std::int32_t LastWorkerBytes() const { return lastWorkerBytes_.load(); }
+    // What is left of the quiet that url's server asked for; 0 when it asked
+    // for none.
+    unsigned ServerWaitMs(const std::string& url) const;
 
   private:
     bool IsStopRequested() const { return stopRequested_(); }
@@ -60,8 +63,6 @@ class RangeFetcher {
                                    std::int32_t bufferSize);
     // True when the answer may be written at the record's offset.
     bool AnswerFitsRange(InternetHandle request, std::int32_t status, const CThread& record);
-    // The server's quiet for url's host; 0 when it asked for none.
-    unsigned ServerWaitMs(const std::string& url) const;
 
     const SharedSession& session_;
     const SetupManifest& manifest_;

@@ -105,6 +105,25 @@ class SegmentedDownloadTest : public ::testing::Test {
         ASSERT_TRUE(WaitUntil([&] { return engine->RunningWorkers() == 0; }));
         EXPECT_EQ(dialog.cleared.load(), 0) << "records deleted under a running worker";
     }
+    // nginx's package from origin (the fixture's scheme, host and port) in
+    // three segments, put together and verified against the fixture's digest.
+    void DownloadFromNginxAndVerify(const std::string& origin, const char* size,
+                                    const char* digest) {
+        SetupManifest edited = engine->Manifest();
+        edited.setupUrl = origin + "/setup.bin";
+        edited.totalSize = std::atoi(size);
+        edited.setupHash = digest;
+        edited.saveFileName = kPackageName;
+        ASSERT_TRUE(engine->SetManifest(edited));
+        ASSERT_TRUE(engine->CreateTargetFile(PackagePath(), edited.totalSize));
+        std::uint8_t index = 0;
+        for (const SegmentRange& range : SplitIntoSegments(edited.totalSize, 3))
+            engine->AddSegment(index++, range.start, range.length);
+        ASSERT_TRUE(engine->StartWorkers(false));
+        WaitForFinished();
+        EXPECT_EQ(Posted(WM_DOWNLOAD_FINISHED).at(0).lParam, ResultComplete);
+        EXPECT_TRUE(engine->VerifyDownloadedFile());
+    }
     std::vector<std::string> RangesAsked() const {
         std::vector<std::string> ranges;
         for (const auto& request : server.Requests())
@@ -604,22 +623,7 @@ TEST_F(SegmentedDownloadTest, SegmentsFromNginxMakeTheVerifiedPackage) {
     const char* size = std::getenv("ZEL_NGINX_PACKAGE_SIZE");
     const char* digest = std::getenv("ZEL_NGINX_PACKAGE_SHA1");
     if (!port || !size || !digest) GTEST_SKIP() << "no nginx fixture (scripts/test starts it)";
-    {
-        SetupManifest edited = engine->Manifest();
-        edited.setupUrl = std::string("http://127.0.0.1:") + port + "/setup.bin";
-        edited.totalSize = std::atoi(size);
-        edited.setupHash = digest;
-        edited.saveFileName = kPackageName;
-        ASSERT_TRUE(engine->SetManifest(edited));
-    }
-    ASSERT_TRUE(engine->CreateTargetFile(PackagePath(), engine->Manifest().totalSize));
-    std::uint8_t index = 0;
-    for (const SegmentRange& range : SplitIntoSegments(engine->Manifest().totalSize, 3))
-        engine->AddSegment(index++, range.start, range.length);
-    ASSERT_TRUE(engine->StartWorkers(false));
-    WaitForFinished();
-    EXPECT_EQ(Posted(WM_DOWNLOAD_FINISHED).at(0).lParam, ResultComplete);
-    EXPECT_TRUE(engine->VerifyDownloadedFile());
+    DownloadFromNginxAndVerify(std::string("http://127.0.0.1:") + port, size, digest);
 }
 
 // The same over TLS, the server's authority trusted by the engine's session.
@@ -632,22 +636,7 @@ TEST_F(SegmentedDownloadTest, SegmentsFromNginxOverTlsMakeTheVerifiedPackage) {
         GTEST_SKIP() << "no nginx fixture with TLS (scripts/test starts it)";
     ASSERT_TRUE(test::TrustTestAuthority(EngineAccess::InternetApi(*engine),
                                          EngineAccess::InternetSession(*engine), authority));
-    {
-        SetupManifest edited = engine->Manifest();
-        edited.setupUrl = std::string("https://localhost:") + port + "/setup.bin";
-        edited.totalSize = std::atoi(size);
-        edited.setupHash = digest;
-        edited.saveFileName = kPackageName;
-        ASSERT_TRUE(engine->SetManifest(edited));
-    }
-    ASSERT_TRUE(engine->CreateTargetFile(PackagePath(), engine->Manifest().totalSize));
-    std::uint8_t index = 0;
-    for (const SegmentRange& range : SplitIntoSegments(engine->Manifest().totalSize, 3))
-        engine->AddSegment(index++, range.start, range.length);
-    ASSERT_TRUE(engine->StartWorkers(false));
-    WaitForFinished();
-    EXPECT_EQ(Posted(WM_DOWNLOAD_FINISHED).at(0).lParam, ResultComplete);
-    EXPECT_TRUE(engine->VerifyDownloadedFile());
+    DownloadFromNginxAndVerify(std::string("https://localhost:") + port, size, digest);
 }
 
 // A server whose certificate comes from an authority nobody trusts is a

@@ -3,13 +3,10 @@
 #include <objbase.h>
 // clang-format on
 
-#include <atomic>
-#include <chrono>
 #include <exception>
-#include <memory>
 #include <thread>
+#include <utility>
 
-#include "sys/manual_reset_event.h"
 #include "ui/panel/html_engine_probe.h"
 
 namespace zel {
@@ -32,42 +29,24 @@ bool CreateHtmlDocumentOnThisThread() {
 
 }  // namespace
 
-bool HtmlEngineAvailable(unsigned waitMs) {
-    // The probe may hang (some Wine builds offer to download their engine at
-    // this point), so it runs on a thread of its own that may outlive the
-    // wait; the shared answer keeps what it writes to alive.
-    struct Answer {
-        ManualResetEvent given;
-        std::atomic<bool> available{false};
-    };
-    auto answer = std::make_shared<Answer>();
+bool ProbeHtmlEngine(std::function<void(bool engine)> answer) {
     try {
-        std::thread([answer] {
-            answer->available = CreateHtmlDocumentOnThisThread();
-            answer->given.Set();
+        std::thread([answer = std::move(answer)] {
+            answer(CreateHtmlDocumentOnThisThread());
         }).detach();
+        return true;
     } catch (const std::exception&) {
-        // No thread (std::system_error, or what the program's library raises
-        // in its place): no engine to count on.
+        // No thread: std::system_error natively; the Windows program's own
+        // library error functions raise a plain std::exception instead.
         return false;
     }
-    return answer->given.WaitFor(std::chrono::milliseconds(waitMs)) && answer->available;
 }
 
 bool ProbeHtmlEngine(HWND window, unsigned message) {
     // Only the window's handle crosses over: a window gone by the time of
     // the answer makes the post fail, nothing more.
-    try {
-        std::thread([window, message] {
-            const bool engine = CreateHtmlDocumentOnThisThread();
-            PostMessageA(window, message, engine ? 1 : 0, 0);
-        }).detach();
-        return true;
-    } catch (const std::exception&) {
-        // std::system_error natively; the Windows program's own library
-        // error functions raise a plain std::exception instead.
-        return false;
-    }
+    return ProbeHtmlEngine(
+        [window, message](bool engine) { PostMessageA(window, message, engine ? 1 : 0, 0); });
 }
 
 }  // namespace zel

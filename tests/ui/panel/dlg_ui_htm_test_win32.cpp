@@ -7,9 +7,13 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstring>
+#include <memory>
 #include <thread>
 
+#include "sys/manual_reset_event.h"
 #include "ui/panel/dlg_ui_htm.h"
 #include "ui/panel/html_engine_probe.h"
 #include "ui/panel/page_capture.h"
@@ -17,6 +21,23 @@
 
 namespace zel {
 namespace {
+
+// Whether this system shows pages in its HTML engine: the panel's own probe,
+// waited for at most waitMs (no answer in time counts as no engine). The
+// answer is shared with the probe's thread, which may outlive the wait.
+bool HtmlEngineAvailable(unsigned waitMs) {
+    struct Answer {
+        ManualResetEvent given;
+        std::atomic<bool> engine{false};
+    };
+    auto answer = std::make_shared<Answer>();
+    if (!ProbeHtmlEngine([answer](bool engine) {
+            answer->engine = engine;
+            answer->given.Set();
+        }))
+        return false;
+    return answer->given.WaitFor(std::chrono::milliseconds(waitMs)) && answer->engine;
+}
 
 // A plain top-level window standing in for the download window. Hidden
 // unless a test reads the screen: hiding a shown window costs Wine two
