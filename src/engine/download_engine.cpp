@@ -87,7 +87,7 @@ bool DownloadEngine::SetSessionOption(Dword option, void* buffer, Dword length) 
 }
 
 std::int32_t DownloadEngine::QueryRemoteSize(const std::string& url) const {
-    return zel::QueryRemoteSize(session_.Api(), session_.Handle(), url, &serverPacing_);
+    return zel::QueryRemoteSize(session_.Api(), session_.Handle(), url, &serverPacing_, timings_);
 }
 
 std::int32_t DownloadEngine::QueryPackageSize() const {

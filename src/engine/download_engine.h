@@ -70,8 +70,12 @@ class DownloadEngine {
     // workers are joined and their records dropped.
     void BeginPass();
     // Waits for a connection (asking the user when there is none) and opens
-    // the session; false means the user gave up.
+    // the session; false means the user gave up, or that no session could be
+    // opened (SessionUnavailable tells), which the user has been told.
     bool EnsureInternetSession(EngineDialog& window);
+    // The last EnsureInternetSession found a connection but could not open
+    // a session: the internet library is missing or refused.
+    bool SessionUnavailable() const { return sessionUnavailable_.load(); }
     // True when the manifest was fetched, parsed, named a setup URL and a
     // plain file name to save it under. Of its alternates, one that has been
     // failing lately is passed over for another.
@@ -192,6 +196,7 @@ class DownloadEngine {
     ManualResetEvent stopEvent_;  // set: every worker is to stop
     std::atomic<std::int32_t> runningWorkers_{0};
     std::atomic<bool> startingWorkers_{false};  // StartWorkers is running
+    std::atomic<bool> sessionUnavailable_{false};
     std::atomic<EngineDialog*> notifyWindow_{nullptr};
     std::mutex startLock_;  // staggers the workers' start
 

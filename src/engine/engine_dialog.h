@@ -8,9 +8,13 @@
 
 namespace zel {
 
-// Window messages the engine posts to its dialog.
-constexpr unsigned WM_DOWNLOAD_PROGRESS = 1025;  // wParam: bytes on disk
-constexpr unsigned WM_DOWNLOAD_FINISHED = 1026;  // wParam: failed workers, lParam: last result
+// Window messages the engine posts to its dialog. They are numbered in the
+// application's own range (WM_APP, 0x8000, and up): WM_USER+1 and +2 are the
+// dialog manager's DM_SETDEFID and DM_REPOSITION, which a dialog receives
+// from the system, and which the session would take for progress and for
+// the end of a run.
+constexpr unsigned WM_DOWNLOAD_PROGRESS = 0x8001;  // wParam: bytes on disk
+constexpr unsigned WM_DOWNLOAD_FINISHED = 0x8002;  // wParam: failed workers, lParam: last result
 
 // Message box answers and styles, with the system's values. Named apart
 // from IDOK, MB_OK and friends, which <windows.h> defines as macros.

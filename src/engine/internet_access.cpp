@@ -192,7 +192,7 @@ void NoteRetryAfter(const WinInetApi& api, InternetHandle request, std::int32_t 
 }
 
 std::int32_t QueryRemoteSize(const WinInetApi& api, InternetHandle session, const std::string& url,
-                             ServerPacing* pacing) {
+                             ServerPacing* pacing, const Timings& timings) {
     UrlParts parts;
     if (!CrackUrl(api, url, parts) || !IsWebScheme(parts)) return -1;
     ScopedInternetHandle connection = ConnectToHost(api, session, parts);
@@ -200,6 +200,7 @@ std::int32_t QueryRemoteSize(const WinInetApi& api, InternetHandle session, cons
     ScopedInternetHandle request =
         OpenRequest(api, connection, "HEAD", parts, inet::kHeadRequestFlags);
     if (!request || !api.HttpSendRequestA) return -1;
+    ApplyRequestTimeouts(api, request.Get(), timings);
     if (!api.HttpSendRequestA(request.Get(), nullptr, 0, nullptr, 0)) return -1;
     const std::int32_t status = QueryStatusCode(api, request.Get());
     NoteRetryAfter(api, request.Get(), status, parts, pacing);

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 
+#include "engine/timings.h"
 #include "engine/wininet_api.h"
 
 namespace zel {
@@ -95,9 +96,11 @@ void NoteRetryAfter(const WinInetApi& api, InternetHandle request, std::int32_t 
 // The size of an http or https resource by a HEAD request: the
 // Content-Length of a 200 answer, else -1 (any other status, no length,
 // another scheme, no connection, a server certificate that fails its check).
-// A server asking for quiet has it noted in pacing.
+// A server asking for quiet has it noted in pacing. The request has the
+// time-outs of timings, as every other request has: a server that accepts
+// the connection and never answers costs a pass, not the program.
 std::int32_t QueryRemoteSize(const WinInetApi& api, InternetHandle session, const std::string& url,
-                             ServerPacing* pacing = nullptr);
+                             ServerPacing* pacing = nullptr, const Timings& timings = Timings());
 
 // GETs the resource into buffer; true only when exactly size bytes arrived.
 // Bytes beyond size are never read.

@@ -88,7 +88,16 @@ bool DownloadEngine::FetchManifest(const std::string& url) {
 bool DownloadEngine::EnsureInternetSession(EngineDialog& window) {
     Wait(timings_.connectivityWaitMs);
     notifyWindow_.store(&window);
-    if (session_.IsConnected()) return session_.Open();
+    sessionUnavailable_ = false;
+    if (session_.IsConnected()) {
+        if (session_.Open()) return true;
+        // Online, yet no session: the internet library is missing or refuses.
+        // Nothing else would tell the user why the program ends.
+        sessionUnavailable_ = true;
+        if (!session_.ErrorList().empty())
+            ownerDialog_.ShowMessageBox(session_.ErrorList().back(), kMbOk | kMbIconError);
+        return false;
+    }
     Wait(timings_.connectivityWaitMs);
     // Back already: the session stays closed on this path; the fetch that
     // follows fails and the controller's next pass opens it.

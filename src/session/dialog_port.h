@@ -22,6 +22,11 @@ inline constexpr int kCancelButtonId = 2;
 // The launch timer of a package found complete and verified.
 inline constexpr unsigned kLaunchTimerId = 1001;
 
+// The process's exit code when no internet session could be opened although
+// the machine is online (the internet library missing or refusing). 1 is a
+// second copy's; 0 is a user who declined to wait for the connection.
+inline constexpr int kExitNoInternetSession = 2;
+
 // How the dialog ends: closed by the session (the program then quits) or
 // cancelled by the user's confirmed Cancel.
 enum class DialogEnd { Close, Cancel };

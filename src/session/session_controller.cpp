@@ -180,7 +180,8 @@ SessionController::PassEnd SessionController::RunPass() {
     if (!engine_.EnsureInternetSession(*this)) {
         // Declined: the program ends as every other end does, through the
         // dialog, which takes its icon, its panel and the rest with it.
-        if (Pause(WaitBeforeNextPass())) port_.EndProgram(0);
+        if (Pause(WaitBeforeNextPass()))
+            port_.EndProgram(engine_.SessionUnavailable() ? kExitNoInternetSession : 0);
         return PassEnd::Done;
     }
     if (shutdown_.IsSet()) return PassEnd::Done;

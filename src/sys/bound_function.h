@@ -16,13 +16,13 @@ namespace zel {
 
 template <typename Ours, typename Declared>
 inline constexpr bool kBindsAs =
-    std::is_same_v<Ours, Declared> && std::is_convertible_v<Declared, Ours>;
+    std::is_same_v<Ours, Declared>&& std::is_convertible_v<Declared, Ours>;
 
 }  // namespace zel
 
 // Fails the build when the pointer type Ours is not exactly the system
 // header's declaration of the function NAME.
-#define ZEL_ASSERT_BINDS_AS(Ours, NAME)                                 \
-    static_assert(::zel::kBindsAs<Ours, decltype(&::NAME)>,             \
-                  #NAME ": the pointer type it is bound through is not " \
-                        "the system header's declaration")
+#define ZEL_ASSERT_BINDS_AS(Ours, NAME)                            \
+    static_assert(::zel::kBindsAs<Ours, decltype(&::NAME)>, #NAME  \
+                  ": the pointer type it is bound through is not " \
+                  "the system header's declaration")

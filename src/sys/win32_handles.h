@@ -156,6 +156,25 @@ using ScopedLocalMemory = ScopedHandle<handle_traits::LocalMemory>;
 using ScopedItemIdList = ScopedHandle<handle_traits::ItemIdList>;
 using ScopedGdiplus = ScopedHandle<handle_traits::GdiplusToken>;
 
+// The calling thread in a single-threaded COM apartment while the owner
+// lives; left again only when this owner entered it (a thread already in an
+// apartment stays as it was).
+class ScopedComApartment {
+  public:
+    ScopedComApartment()
+        : entered_(SUCCEEDED(
+              CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE))) {}
+    ~ScopedComApartment() {
+        if (entered_) CoUninitialize();
+    }
+    ScopedComApartment(const ScopedComApartment&) = delete;
+    ScopedComApartment& operator=(const ScopedComApartment&) = delete;
+    bool Entered() const { return entered_; }
+
+  private:
+    bool entered_;
+};
+
 // A COM interface pointer: releases its reference when it goes.
 template <typename Interface>
 class ComPtr {

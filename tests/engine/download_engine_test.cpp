@@ -7,6 +7,7 @@
 
 #include "engine/internet_access.h"
 #include "support/engine_access.h"
+#include "support/fixture_server.h"
 #include "support/recording_engine_dialog.h"
 #include "sys/last_error.h"
 
@@ -132,6 +133,21 @@ TEST(DownloadEngineTest, MissingLibraryFailsToOpenWithoutCallingAnything) {
     EXPECT_EQ(engine.QueryRemoteSize("http://127.0.0.1:9/x"), -1);
 }
 
+// The size request has the request time-outs too: a server that takes the
+// request and never answers costs one time-out, not the program.
+TEST(DownloadEngineTest, SizeRequestToAServerThatNeverAnswersEndsAtTheTimeOut) {
+    test::FixtureServer server;
+    test::ServeFaults silent;
+    silent.delayMs = 600000;
+    server.Serve("/setup.exe", std::string(1000, 'x'), silent);
+    RecordingEngineDialog dialog;
+    Timings timings = Timings::Instant();
+    timings.requestTimeoutMs = 300;
+    DownloadEngine engine(dialog, timings);
+    ASSERT_TRUE(engine.OpenInternetSession());
+    EXPECT_EQ(engine.QueryRemoteSize(server.Url("/setup.exe")), -1);
+}
+
 TEST(DownloadEngineTest, RefusedSessionRecordsTheLibrarysErrorText) {
     RecordingEngineDialog dialog;
     DownloadEngine engine(dialog, Timings::Instant(), [](WinInetApi& api) {
@@ -158,7 +174,7 @@ TEST(DownloadEngineTest, MessagesGoToTheNotifyWindowOnceSet) {
     EXPECT_TRUE(owner.Posted().empty());
     auto posted = window.Posted();
     ASSERT_EQ(posted.size(), 1u);
-    EXPECT_EQ(posted[0].message, 1026u);
+    EXPECT_EQ(posted[0].message, WM_DOWNLOAD_FINISHED);
     EXPECT_EQ(posted[0].wParam, 1u);
     EXPECT_EQ(posted[0].lParam, 2);
 }

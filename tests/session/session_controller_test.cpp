@@ -194,6 +194,30 @@ TEST(SessionControllerTest, OfflineAtStartAnsweredNoEndsTheProcessWithCodeZero) 
     EXPECT_TRUE(bench.dialog.Launches().empty());
 }
 
+// Online, but the internet library refuses every session (or is missing):
+// the user is told why, with the string table's text, and the program ends
+// as a failure, never as a quiet success.
+TEST(SessionControllerTest, InternetLibraryThatRefusesASessionIsShownAndEndsWithAFailureCode) {
+    SessionBench bench;
+    bench.ServePackage(50000);
+    SessionController controller(bench.dialog, SessionBench::FastTimings(),
+                                 bench.server.Url(SessionBench::kManifestPath),
+                                 [](WinInetApi& api) {
+                                     BindWinInet(api);
+                                     api.InternetOpenA = nullptr;
+                                 });
+    bench.dialog.Attach(controller);
+    controller.StartSessionThread();
+    ASSERT_TRUE(bench.dialog.PumpUntil([&] { return bench.dialog.ExitCode().has_value(); }));
+
+    EXPECT_EQ(bench.dialog.ExitCode(), kExitNoInternetSession);
+    ASSERT_EQ(bench.dialog.Boxes().size(), 1u);
+    EXPECT_EQ(bench.dialog.Boxes()[0].text.rfind("Error connecting to Internet.\n\n", 0), 0u)
+        << bench.dialog.Boxes()[0].text;
+    EXPECT_EQ(bench.dialog.Boxes()[0].flags, kMbOk | kMbIconError);
+    EXPECT_EQ(bench.ManifestRequests(), 0u);
+}
+
 // The package first lies on a mirror whose connections break before any
 // byte and which then goes away, so that every attempt fails in sending
 // while the workers keep trying, until the machine goes offline. The next

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "sys/resource_strings.h"
+#include "sys/win32_handles.h"
 #include "ui/dialog/dialog_window_port.h"
 
 namespace zel {
@@ -157,7 +158,10 @@ void DialogWindowPort::EndDialog(DialogEnd how) {
 
 void DialogWindowPort::OpenWithShell(const std::string& path) {
     // Called on the controller thread: under Wine the call lasts until the
-    // started program is up, and the window must answer meanwhile.
+    // started program is up, and the window must answer meanwhile. The shell
+    // may hand the verb to an extension that COM activates, so the thread is
+    // in an apartment for the call, as the shell asks of its callers.
+    const ScopedComApartment apartment;
     ShellExecuteA(window_.load(), "open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 

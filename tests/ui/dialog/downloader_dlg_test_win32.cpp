@@ -330,6 +330,40 @@ TEST(DownloaderDlgTest, PauseWaitsForTheRealWorkersAndCancelWhilePausedEndsAtOnc
     EXPECT_EQ(GetPathKind(bench.StateFile()), kPathFile) << "kept for the next run";
 }
 
+// The dialog manager's own messages share the numbers just above WM_USER;
+// the dialog receives them from the system and must not take them for the
+// engine's progress or for the end of a run: here, while paused, neither
+// the progress nor the paused state may change, and nothing is fetched.
+TEST(DownloaderDlgTest, DialogManagerMessagesAreNotTakenForTheDownloadsReports) {
+    DialogBench bench(SessionBench::SlowWrites(20));
+    bench.ServePackage(PseudoRandomBytes(2 * 1024 * 1024));
+    ASSERT_TRUE(bench.Create());
+    ASSERT_TRUE(bench.PumpUntil([&] {
+        return bench.Text(kStatusTextId).rfind("Total Progress Percentage:: ", 0) == 0 &&
+               IsWindowEnabled(bench.Control(kPauseButtonId));
+    }));
+    bench.Click(kPauseButtonId);
+    ASSERT_TRUE(bench.PumpUntil([&] {
+        return bench.Text(kPauseButtonId) == texts::kResume &&
+               bench.Text(kStatusTextId) == texts::kPausedStatus;
+    }));
+    const LRESULT position = SendMessageA(bench.Control(kProgressBarId), PBM_GETPOS, 0, 0);
+    const std::size_t requests = bench.server.RequestCount();
+
+    SendMessageA(bench.Window(), DM_SETDEFID, kCancelButtonId, 0);  // WM_USER + 1
+    SendMessageA(bench.Window(), DM_REPOSITION, 0, 0);              // WM_USER + 2
+    bench.PumpUntil([] { return false; }, 1500);
+
+    EXPECT_EQ(bench.Text(kStatusTextId), texts::kPausedStatus);
+    EXPECT_EQ(bench.Text(kPauseButtonId), texts::kResume);
+    EXPECT_EQ(SendMessageA(bench.Control(kProgressBarId), PBM_GETPOS, 0, 0), position);
+    EXPECT_EQ(bench.server.RequestCount(), requests) << "nothing fetched while paused";
+    EXPECT_TRUE(bench.boxes.Answered().empty());
+    bench.boxes.Answer(texts::kCancelQuestion, IDYES);
+    bench.Click(kCancelButtonId);
+    EXPECT_TRUE(bench.PumpUntil([&] { return bench.dialog->HasEnded(); }));
+}
+
 // The confirmed Cancel ends the dialog while the controller thread still
 // asks whether to wait for the connection: that question goes with it.
 TEST(DownloaderDlgTest, EndingWhileTheControllerAsksTakesItsQuestionAway) {
