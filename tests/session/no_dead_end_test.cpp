@@ -89,7 +89,8 @@ std::string Walk(State state, Command command) {
     if (state == IdleAfterFailedPass)
         bench.server.Serve(SessionBench::kManifestPath, manifest, failing);
     if (state == OfflineWithWorkers)
-        bench.server.Serve(SessionBench::kPackagePath, bench.Package(), {}, {drop, drop});
+        bench.server.Serve(SessionBench::kPackagePath, bench.Package(), {},
+                           {ServeFaults(), drop, drop});  // the size request first
     if (state == LaunchPending) WriteWholeFile(bench.PackageFile(), bench.Package());
     bench.connection.SetOnline(state != OfflineBetweenPasses);
     bench.Start();
