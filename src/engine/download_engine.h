@@ -107,7 +107,8 @@ class DownloadEngine {
     UserCommand LastUserCommand() const { return userCommand_.load(); }
     // Worker threads still inside their procedure.
     std::int32_t RunningWorkers() const { return runningWorkers_.load(); }
-    // The per-attempt byte count of whichever worker wrote last.
+    // The per-attempt byte count of whichever worker of the latest run wrote
+    // last; 0 while none of them has.
     std::int32_t LastWorkerBytes() const { return fetcher_.LastWorkerBytes(); }
     std::int32_t TotalWritten() const { return plan_.TotalWritten(); }
     // Back to nothing written, before a download from scratch.

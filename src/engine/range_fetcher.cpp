@@ -193,6 +193,9 @@ SegmentResult RangeFetcher::RetrySegment(CThread& record, const WorkerHooks& hoo
     unsigned wait = timings_.firstRetryWaitMs;
     for (;;) {
         WaitBeforeRetry(record, wait);
+        // A stop asked for while the line is down ends the worker as
+        // stopped: the user's command, not the lost line, decides the run.
+        if (IsStopRequested()) return ResultStopped;
         if (!session_.IsConnected()) return result;
         record.startPos += record.received;
         record.chunkLength -= record.received;

@@ -39,6 +39,8 @@ class RangeFetcher {
     SegmentResult Fetch(CThread& record, const WorkerHooks& hooks);
     // The per-attempt byte count of whichever worker wrote last.
     std::int32_t LastWorkerBytes() const { return lastWorkerBytes_.load(); }
+    // A run begins: until one of its workers writes, nobody has.
+    void BeginRun() { lastWorkerBytes_ = 0; }
     // What is left of the quiet that url's server asked for; 0 when it asked
     // for none.
     unsigned ServerWaitMs(const std::string& url) const;

@@ -34,6 +34,8 @@ void ResumeFileWriter::BeginRun(const std::vector<PlannedSegment*>& segments,
         std::lock_guard<std::mutex> lock(finishLock_);
         workersExpected_ = static_cast<std::uint8_t>(segments.size());
         workersFinished_ = 0;
+        // A worker that failed in an earlier run says nothing of this one.
+        workersFailed_ = 0;
         runTakenOver_ = false;
         leftBytesResult_ = ResultComplete;
         runEndState_.clear();

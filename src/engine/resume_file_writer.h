@@ -84,7 +84,7 @@ class ResumeFileWriter {
     std::mutex finishLock_;
     std::uint8_t workersExpected_ = 0;  // under finishLock_
     std::uint8_t workersFinished_ = 0;  // under finishLock_
-    std::uint8_t workersFailed_ = 0;    // under finishLock_; never reset
+    std::uint8_t workersFailed_ = 0;    // under finishLock_; this run's
     // Set when a pass took the run over: its end posts no finished message.
     bool runTakenOver_ = false;  // under finishLock_
     // How the latest worker that left bytes ended; under finishLock_.

@@ -94,6 +94,7 @@ bool DownloadEngine::StartWorkers(bool resume) {
     const std::vector<PlannedSegment*> segments = plan_.All();
     stopEvent_.Reset();
     if (!resume) plan_.SetTotalWritten(0);
+    fetcher_.BeginRun();
     writer_.BeginRun(segments, StateFilePath(), manifest_.setupHash);
 
     std::vector<CThread> unstarted;

@@ -3,12 +3,14 @@
 namespace zel {
 
 FinishedRow ChooseFinishedRow(const FinishedReport& report, bool cancelRequested,
-                              bool restartRequested) {
+                              bool restartRequested, bool pauseRequested) {
+    if (cancelRequested) return FinishedRow::CancelStop;
+    if (restartRequested) return FinishedRow::RestartStop;
+    if (pauseRequested) return FinishedRow::PauseStop;
     if (report.launchRequest) return FinishedRow::LaunchRequest;
     switch (report.lastResult) {
         case ResultStopped:
-            if (cancelRequested) return FinishedRow::CancelStop;
-            if (restartRequested) return FinishedRow::RestartStop;
+            // Nobody asked: a worker that could not start stopped the run.
             return FinishedRow::PauseStop;
         case ResultTransportError:
             return FinishedRow::TransportError;

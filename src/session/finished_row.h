@@ -28,7 +28,11 @@ struct FinishedReport {
     bool launchRequest = false;
 };
 
+// A stop the user asked for (a cancel before a restart before a pause)
+// chooses its row whatever the report says: a worker stopped
+// while the line was down ends with its failure, and a run may complete
+// just as the user pauses.
 FinishedRow ChooseFinishedRow(const FinishedReport& report, bool cancelRequested,
-                              bool restartRequested);
+                              bool restartRequested, bool pauseRequested = false);
 
 }  // namespace zel

@@ -69,13 +69,18 @@ int SessionController::WaitForConnection(const std::string& message) {
     // A shutdown answers "yes": the pass then ends at its next check without
     // the messages that a "no" would bring.
     if (!Pause(timings_.shortWaitMs)) return kIdYes;
-    // The user's Pause ends the wait at once, also in the middle of a poll.
-    const auto paused = [this] { return userPaused_.load(); };
+    // The user's Pause or Restart ends the wait at once, also in the middle
+    // of a poll: nothing else would answer it while the line is down.
+    const auto stopAsked = [this] { return userPaused_.load() || restartRequested_.load(); };
     int answer = kIdYes;
     unsigned polls = 0;
     reconnectBackOff_.Reset();
+    // A Resume disabled every button: while the line stays down, Cancel is
+    // the user's way out.
+    if (!IsConnected() && engine_.LastUserCommand() != CommandCancel)
+        EnableButtons({kCancelButtonId}, true);
     for (;;) {
-        if (IsConnected() || userPaused_) return answer;
+        if (IsConnected() || stopAsked()) return answer;
         if (!message.empty() && polls == 0) {
             polls = 1;
             answer = port_.ShowMessageBox(message, kMbYesNo | kMbIconError);
@@ -85,7 +90,7 @@ int SessionController::WaitForConnection(const std::string& message) {
         }
         const unsigned wait = ConnectionPollWait();
         if (waitObserver_) waitObserver_("connection");
-        if (!Pause(wait, paused)) return kIdYes;
+        if (!Pause(wait, stopAsked)) return kIdYes;
     }
 }
 
@@ -152,6 +157,9 @@ void SessionController::ControllerLoop() {
             case Task::Finished:
                 FinishRun(task.report);
                 break;
+            case Task::SettleStop:
+                SettleStop();
+                break;
         }
     }
 }
@@ -170,7 +178,46 @@ void SessionController::RunSession() {
     // Starting over is a loop: it may go on for as long as the connection
     // stays bad, and must not deepen the stack.
     while (!shutdown_.IsSet()) {
-        if (RunPass() == PassEnd::Done) return;
+        switch (RunPass()) {
+            case PassEnd::StartOver:
+                continue;
+            case PassEnd::Idle:
+                ShowIdle();
+                return;
+            case PassEnd::Done:
+                return;
+        }
+    }
+}
+
+void SessionController::ShowIdle() {
+    // A Resume or Pause before this pass may have disabled every button.
+    EnableButtons({kCancelButtonId}, true);
+    if (GetPathKind(ResumeFilePath()) != kPathFile) return;
+    paused_ = true;
+    userPaused_ = true;
+    EnableButtons({kPauseButtonId}, true);
+    port_.SetButtonText(kPauseButtonId, texts::kResume);
+}
+
+void SessionController::RepeatUsersStop() {
+    if (userPaused_ || restartRequested_) engine_.RequestStop();
+}
+
+bool SessionController::FinishedReportQueued() {
+    std::lock_guard<std::mutex> lock(queueMutex_);
+    return std::any_of(queue_.begin(), queue_.end(),
+                       [](const Task& task) { return task.kind == Task::Finished; });
+}
+
+void SessionController::SettleStop() {
+    // Workers still running, or a report already queued, answer the stop
+    // themselves: a worker queues its report before it stops counting.
+    if (engine_.RunningWorkers() > 0 || FinishedReportQueued()) return;
+    if (restartRequested_) {
+        EndAfterRun(AfterRestartStop());
+    } else if (userPaused_) {
+        ShowPaused();
     }
 }
 
@@ -185,12 +232,17 @@ SessionController::PassEnd SessionController::RunPass() {
         return PassEnd::Done;
     }
     if (shutdown_.IsSet()) return PassEnd::Done;
-    // A Pause that ended the wait for the connection.
+    // A Pause that ended the wait for the connection; a Restart's new pass
+    // is queued already.
     if (userPaused_) return EndPaused();
+    if (restartRequested_) return PassEnd::Done;
     if (!engine_.FetchManifest(manifestUrl_)) return RetryAfterInternetFailure();
     // A package server that asked for quiet gets it, unless the choice of
-    // alternate went elsewhere.
-    if (!Pause(engine_.ServerWaitMs(engine_.Manifest().setupUrl))) return PassEnd::Done;
+    // alternate went elsewhere; the user's Pause ends the wait.
+    if (!Pause(engine_.ServerWaitMs(engine_.Manifest().setupUrl),
+               [this] { return userPaused_.load(); }))
+        return PassEnd::Done;
+    if (userPaused_) return EndPaused();
 
     const std::string packagePath = PackagePath();
     totalSize_ = engine_.QueryPackageSize();
@@ -216,8 +268,9 @@ SessionController::PassEnd SessionController::RetryAfterInternetFailure() {
     if (userPaused_) return EndPaused();
     if (IsConnected()) return PassEnd::StartOver;
     SetStatusText(texts::kInternetError);
-    if (WaitForConnection(texts::kInternetErrorRetryQuestion) == kIdNo) return PassEnd::Done;
+    if (WaitForConnection(texts::kInternetErrorRetryQuestion) == kIdNo) return PassEnd::Idle;
     if (userPaused_) return EndPaused();
+    if (restartRequested_) return PassEnd::Done;
     return PassEnd::StartOver;
 }
 
@@ -247,12 +300,13 @@ void SessionController::ShowPaused() {
 SessionController::PassEnd SessionController::StartFreshDownload() {
     if (!engine_.PrepareFreshDownload(totalSize_)) {
         ShowMessageBox(texts::kCannotAllocate, kMbOk | kMbIconError);
-        return PassEnd::Done;
+        return PassEnd::Idle;
     }
-    splitSize_ = totalSize_.load();
+    runSplitSize_ = totalSize_.load();
     if (userPaused_) return EndPaused();
     SetStatusText(texts::kDownloading);
     engine_.StartWorkers(false);
+    RepeatUsersStop();
     return PassEnd::Done;
 }
 
@@ -261,13 +315,15 @@ SessionController::PassEnd SessionController::ResumeDownload() {
         case ResumePreparation::Discarded:
             return PassEnd::StartOver;
         case ResumePreparation::NoPackageFile:
-            return PassEnd::Done;
+            return PassEnd::Idle;
         case ResumePreparation::Ready:
             break;
     }
+    runSplitSize_ = -1;
     if (userPaused_) return EndPaused();
     SetStatusText(texts::kDownloading);
     if (!engine_.StartWorkers(true)) return PassEnd::Done;
+    RepeatUsersStop();
     engine_.DeleteResumeState();
     // A stop that came while the workers started (a Cancel, a Pause during
     // the stagger) owns the buttons now: its report sets them.
@@ -347,7 +403,7 @@ bool SessionController::LaunchPackage() {
 
 void SessionController::FinishRun(const FinishedReport& report) {
     After after = After::Stay;
-    switch (ChooseFinishedRow(report, cancelRequested_, restartRequested_)) {
+    switch (ChooseFinishedRow(report, cancelRequested_, restartRequested_, userPaused_)) {
         case FinishedRow::CancelStop:
             after = AfterCancelStop();
             break;
@@ -411,6 +467,10 @@ SessionController::After SessionController::AfterPauseStop() {
     if (!Wait("pause", WaitBeforeNextPass())) return After::Stay;
     SetStatusText(texts::kPausedStatus);
     WaitForWorkers();
+    // Also a run that stopped because a worker could not start: its Resume
+    // button resumes, as after the user's pause.
+    paused_ = true;
+    userPaused_ = true;
     EnableButtons({kPauseButtonId, kRestartButtonId, kCancelButtonId}, true);
     port_.SetButtonText(kPauseButtonId, texts::kResume);
     return After::Stay;
@@ -439,6 +499,12 @@ SessionController::After SessionController::AfterTransportError() {
 SessionController::After SessionController::VerifyAndLaunch() {
     SetStatusText(texts::kLaunching);
     if (!VerifyPackage()) return AfterFailedVerification();
+    // A Pause pressed during the check: the next pass finds the package
+    // complete and launches it on Resume.
+    if (userPaused_) {
+        ShowPaused();
+        return After::Stay;
+    }
     SetStatusText(texts::kCompleted);
     LaunchPackage();
     return After::Close;
@@ -471,7 +537,7 @@ SessionController::After SessionController::AfterFailedVerification() {
 
 SessionController::After SessionController::RetryOrIdle() {
     if (!Wait("retry", timings_.shortWaitMs)) return After::Stay;
-    if (engine_.LastWorkerBytes() == splitSize_) return After::Stay;
+    if (engine_.LastWorkerBytes() == runSplitSize_) return After::Stay;
     if (!Wait("retry", timings_.shortWaitMs)) return After::Stay;
     if (IsConnected()) {
         EnableButtons({kRestartButtonId, kCancelButtonId}, true);

@@ -93,11 +93,12 @@ class SessionController : public EngineDialog, public DownloadSession {
     bool IsPaused() const { return paused_; }
 
   private:
-    enum class PassEnd { Done, StartOver };
+    // Idle: the pass ended without workers and waits for the user.
+    enum class PassEnd { Done, StartOver, Idle };
     enum class After { Stay, Close, Cancel, NewSession };
     // What the controller thread is asked to do, in the order asked.
     struct Task {
-        enum Kind { Session, ResumeSession, Finished } kind;
+        enum Kind { Session, ResumeSession, Finished, SettleStop } kind;
         FinishedReport report;
     };
 
@@ -117,6 +118,16 @@ class SessionController : public EngineDialog, public DownloadSession {
     // the dialog shows the pause as after a stop.
     PassEnd EndPaused();
     void ShowPaused();
+    // After a pass that started no workers, the dialog offers what can
+    // still be done: Cancel, and Resume where a resume file waits.
+    void ShowIdle();
+    // A run's StartWorkers clears the stop event: a Pause or Restart that
+    // came just before it is asked of the new workers again.
+    void RepeatUsersStop();
+    // A Pause or Restart pressed while nothing runs gets no stop report: it
+    // takes effect here, once the work before it has ended.
+    void SettleStop();
+    bool FinishedReportQueued();
 
     void FinishRun(const FinishedReport& report);
     After AfterCancelStop();
@@ -169,7 +180,9 @@ class SessionController : public EngineDialog, public DownloadSession {
 
     // Shared between the controller thread and the dialog's thread.
     std::atomic<std::int32_t> totalSize_{0};
-    std::atomic<std::int32_t> splitSize_{0};
+    // The package size when the latest run split it afresh; -1 for a
+    // resumed run, which was not split.
+    std::atomic<std::int32_t> runSplitSize_{0};
 
     std::function<void()> passGate_;
     std::function<void(const char*)> waitObserver_;

@@ -30,6 +30,7 @@ void SessionController::OnPauseResume() {
     paused_ = true;
     // A wait for the connection ends on it.
     shutdown_.Wake();
+    Queue({Task::SettleStop, {}});
 }
 
 void SessionController::OnRestart() {
@@ -50,6 +51,7 @@ void SessionController::OnRestart() {
     if (engine_.RequestStop()) {
         EnableButtons({kPauseButtonId, kRestartButtonId, kCancelButtonId}, false);
         port_.SetButtonText(kRestartButtonId, texts::kRestarting);
+        Queue({Task::SettleStop, {}});
         return;
     }
     // Restarted at once: no stop report is awaited for it, and a later one

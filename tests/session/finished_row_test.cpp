@@ -10,8 +10,14 @@ TEST(FinishedRowTest, StopReportsFollowWhatTheUserAskedFor) {
     EXPECT_EQ(ChooseFinishedRow(stopped, true, true), FinishedRow::CancelStop);
     EXPECT_EQ(ChooseFinishedRow(stopped, false, true), FinishedRow::RestartStop);
     EXPECT_EQ(ChooseFinishedRow(stopped, false, false), FinishedRow::PauseStop);
+    // Workers stopped while the line was down end failed; a run may complete
+    // as the user pauses: the user's stop still decides.
     EXPECT_EQ(ChooseFinishedRow({2, ResultTransportError, false}, true, false),
-              FinishedRow::TransportError);
+              FinishedRow::CancelStop);
+    EXPECT_EQ(ChooseFinishedRow({1, ResultFailed, false}, false, false, true),
+              FinishedRow::PauseStop);
+    EXPECT_EQ(ChooseFinishedRow({0, ResultComplete, false}, false, false, true),
+              FinishedRow::PauseStop);
 }
 
 TEST(FinishedRowTest, OnlyARunWithoutFailedWorkersIsVerifiedAndLaunched) {
