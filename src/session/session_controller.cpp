@@ -545,7 +545,12 @@ SessionController::After SessionController::RetryOrIdle() {
         autoRetryActive_ = true;
         return After::NewSession;
     }
-    return autoRetryActive_ ? After::Stay : After::Close;
+    if (autoRetryActive_) return After::Stay;
+    // Offline at the end of a first run: the program ends, but not without a
+    // word; the ranges the workers left stay in the resume file for the next
+    // start.
+    ShowMessageBox(texts::kFailedForInternetError, kMbOk);
+    return After::Close;
 }
 
 // --- Helpers -----------------------------------------------------------------------

@@ -194,6 +194,25 @@ TEST(SessionControllerTest, OfflineAtStartAnsweredNoEndsTheProcessWithCodeZero) 
     EXPECT_TRUE(bench.dialog.Launches().empty());
 }
 
+// A first run whose workers all end failed because the line went down ends
+// the program, as it always has, but with the reason, and its ranges kept.
+TEST(SessionControllerTest, WorkersFailingWhileOfflineEndTheProgramWithTheReason) {
+    SessionBench bench(SessionBench::SlowWrites(25));
+    ServeFaults failing;
+    failing.status = 500;
+    bench.ServePackage(8 * 32768);
+    bench.server.Serve(SessionBench::kPackagePath, bench.Package(), failing, {ServeFaults()});
+    bench.Start();
+    ASSERT_TRUE(bench.dialog.PumpUntil([&] { return bench.PackageGets().size() >= 2; }));
+    bench.connection.SetOnline(false);
+    ASSERT_TRUE(bench.dialog.PumpUntilEnded());
+
+    EXPECT_EQ(bench.dialog.Ended(), DialogEnd::Close);
+    EXPECT_TRUE(bench.dialog.SawBox(texts::kFailedForInternetError));
+    EXPECT_EQ(GetPathKind(bench.StateFile()), kPathFile);
+    EXPECT_TRUE(bench.dialog.Launches().empty());
+}
+
 // Online, but the internet library refuses every session (or is missing):
 // the user is told why, with the string table's text, and the program ends
 // as a failure, never as a quiet success.
