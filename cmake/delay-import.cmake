@@ -4,6 +4,17 @@
 # instead, it is loaded on first use, after start-up has kept library searches
 # to the system folder.
 #
+# The i386 linker drops the stub of an import-library member when nothing
+# names the stub itself (_NAME@N). A header that declares its functions
+# DECLSPEC_IMPORT (commctrl.h does) makes the program name only the slot
+# (__imp__NAME@N); for a delay-loaded function the slot's first value is the
+# stub's address, so with the stub dropped the slot links as 0 and the first
+# call goes to address 0, on Windows as under Wine. The x86_64 linker keeps
+# the stub. zel_keep_delay_stubs therefore has every program that links a
+# delay-import library name, before it links, the stub of each delay-loaded
+# function its objects call through a slot; zel_check_import_slots fails the
+# build when any slot of the linked program still leads nowhere.
+#
 # zel_delay_import(TARGET DLL IMPORT) makes an imported library target TARGET
 # for DLL from MinGW's import library IMPORT (e.g. gdiplus): every export of
 # the import library, delay-loaded. MinGW's runtime brings the helper that
@@ -28,6 +39,7 @@ function(zel_delay_import target dll import)
         endif()
     endforeach()
     set(def_file ${CMAKE_BINARY_DIR}/delay-import/${import}.def)
+    set_property(GLOBAL APPEND PROPERTY ZEL_DELAY_IMPORT_DEFS ${def_file})
     set(lib_file ${CMAKE_BINARY_DIR}/delay-import/lib${import}-delay.a)
     file(WRITE ${def_file}.new "${def}")
     file(COPY_FILE ${def_file}.new ${def_file} ONLY_IF_DIFFERENT)
@@ -48,4 +60,32 @@ function(zel_delay_import target dll import)
     target_link_libraries(${target} INTERFACE ${lib_file} ${zel_import_${import}})
     # Whatever links the library is built after it.
     add_dependencies(${target} ${target}_lib)
+endfunction()
+
+# zel_keep_delay_stubs(TARGET INPUT...): before TARGET links, name the stub of
+# every delay-loaded function that its objects or its INPUTs (static
+# libraries, folders of objects) call through a slot, so that the linker
+# keeps it.
+function(zel_keep_delay_stubs target)
+    get_property(defs GLOBAL PROPERTY ZEL_DELAY_IMPORT_DEFS)
+    get_target_property(binary_dir ${target} BINARY_DIR)
+    set(rsp ${CMAKE_CURRENT_BINARY_DIR}/${target}-delay-stubs.rsp)
+    find_package(Python3 REQUIRED COMPONENTS Interpreter)
+    add_custom_command(TARGET ${target} PRE_LINK
+                       COMMAND Python3::Interpreter ${CMAKE_SOURCE_DIR}/cmake/keep-delay-stubs
+                               ${CMAKE_NM} ${rsp} ${defs} --
+                               ${binary_dir}/CMakeFiles/${target}.dir ${ARGN}
+                       VERBATIM)
+    target_link_options(${target} PRIVATE "@${rsp}")
+endfunction()
+
+# zel_check_import_slots(TARGET): after TARGET links, fail the build when an
+# import slot of it starts out as 0 or points outside the program. The
+# program is removed then, so that the next build links it again.
+function(zel_check_import_slots target)
+    find_package(Python3 REQUIRED COMPONENTS Interpreter)
+    add_custom_command(TARGET ${target} POST_BUILD
+                       COMMAND Python3::Interpreter ${CMAKE_SOURCE_DIR}/cmake/check-import-slots
+                               --remove-on-failure $<TARGET_FILE:${target}>
+                       VERBATIM)
 endfunction()

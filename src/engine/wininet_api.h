@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <type_traits>
 
 #include "sys/library_module.h"
 
@@ -21,10 +22,20 @@
 namespace zel {
 
 using InternetHandle = void*;  // HINTERNET
-using Dword = std::uint32_t;   // DWORD
-using WinBool = std::int32_t;  // BOOL
-using InternetPort = std::uint16_t;
+#if defined(_WIN32)
+// The Windows headers' own integer types, so that each entry of the table is
+// exactly the library's declaration (checked where the table is bound).
+using Dword = unsigned long;  // DWORD
+using WinBool = int;          // BOOL
+using DwordPtr = std::conditional_t<sizeof(void*) == 4, unsigned long, unsigned long long>;
+#else
+using Dword = std::uint32_t;
+using WinBool = std::int32_t;
 using DwordPtr = std::uintptr_t;  // DWORD_PTR, the request context
+#endif
+using InternetPort = std::uint16_t;
+static_assert(sizeof(Dword) == 4 && sizeof(WinBool) == 4 && sizeof(DwordPtr) == sizeof(void*),
+              "the library's integer sizes");
 
 // Values fixed by the library's interface; the program passes nothing else.
 namespace inet {

@@ -5,6 +5,8 @@
 
 #include <cstddef>
 
+#include "sys/bound_function.h"
+
 namespace zel {
 
 // The records the library reads through the table must have its own layout,
@@ -61,6 +63,16 @@ static_assert(inet::kErrorInternetSecurityChannelError == ERROR_INTERNET_SECURIT
 static_assert(inet::kErrorHttpHeaderNotFound == ERROR_HTTP_HEADER_NOT_FOUND, "ERROR_HTTP_HEADER_NOT_FOUND");
 static_assert(inet::kErrorHttpInvalidServerResponse == ERROR_HTTP_INVALID_SERVER_RESPONSE, "ERROR_HTTP_INVALID_SERVER_RESPONSE");
 
+// InternetCrackUrlA takes the program's own record where the header names
+// URL_COMPONENTSA (same layout, above): apart from that one parameter the
+// entry is the header's declaration, and its calling convention is the one
+// the bound type carries.
+static_assert(kBindsAs<InternetCrackUrlAFn,
+                       WinBool(ZEL_WINAPI*)(const char*, Dword, Dword, UrlComponents*)>,
+              "InternetCrackUrlA entry");
+ZEL_ASSERT_BINDS_AS(WinBool(ZEL_WINAPI*)(const char*, Dword, Dword, URL_COMPONENTSA*),
+                    InternetCrackUrlA);
+
 namespace {
 
 // Binds one entry by name; a name the library lacks leaves the entry empty.
@@ -71,21 +83,31 @@ void BindEntry(const LibraryModule& module, const char* name, Fn& entry) {
 
 }  // namespace
 
+// Each entry bound by its own name, through a type that the compiler holds to
+// the header's declaration of that name.
+#define ZEL_BIND_CHECKED(NAME)                                    \
+    do {                                                          \
+        ZEL_ASSERT_BINDS_AS(decltype(api.NAME), NAME);            \
+        BindEntry(api.module, #NAME, api.NAME);                   \
+    } while (false)
+
 void BindWinInet(WinInetApi& api) {
     if (!api.module.Load("wininet.dll")) return;
-    BindEntry(api.module, "InternetGetConnectedState", api.InternetGetConnectedState);
-    BindEntry(api.module, "InternetCloseHandle", api.InternetCloseHandle);
-    BindEntry(api.module, "InternetGetLastResponseInfoA", api.InternetGetLastResponseInfoA);
-    BindEntry(api.module, "HttpSendRequestA", api.HttpSendRequestA);
-    BindEntry(api.module, "HttpQueryInfoA", api.HttpQueryInfoA);
-    BindEntry(api.module, "HttpOpenRequestA", api.HttpOpenRequestA);
-    BindEntry(api.module, "HttpAddRequestHeadersA", api.HttpAddRequestHeadersA);
-    BindEntry(api.module, "InternetConnectA", api.InternetConnectA);
-    BindEntry(api.module, "InternetReadFile", api.InternetReadFile);
-    BindEntry(api.module, "InternetCrackUrlA", api.InternetCrackUrlA);
-    BindEntry(api.module, "InternetOpenA", api.InternetOpenA);
-    BindEntry(api.module, "InternetSetOptionA", api.InternetSetOptionA);
-    BindEntry(api.module, "InternetQueryDataAvailable", api.InternetQueryDataAvailable);
+    ZEL_BIND_CHECKED(InternetGetConnectedState);
+    ZEL_BIND_CHECKED(InternetCloseHandle);
+    ZEL_BIND_CHECKED(InternetGetLastResponseInfoA);
+    ZEL_BIND_CHECKED(HttpSendRequestA);
+    ZEL_BIND_CHECKED(HttpQueryInfoA);
+    ZEL_BIND_CHECKED(HttpOpenRequestA);
+    ZEL_BIND_CHECKED(HttpAddRequestHeadersA);
+    ZEL_BIND_CHECKED(InternetConnectA);
+    ZEL_BIND_CHECKED(InternetReadFile);
+    BindEntry(api.module, "InternetCrackUrlA", api.InternetCrackUrlA);  // checked above
+    ZEL_BIND_CHECKED(InternetOpenA);
+    ZEL_BIND_CHECKED(InternetSetOptionA);
+    ZEL_BIND_CHECKED(InternetQueryDataAvailable);
 }
+
+#undef ZEL_BIND_CHECKED
 
 }  // namespace zel

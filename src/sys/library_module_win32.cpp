@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include "sys/bound_function.h"
 #include "sys/library_module.h"
 #include "sys/win32_handles.h"
 
@@ -7,10 +8,16 @@ namespace zel {
 
 namespace {
 
-// From the Windows 8 headers (and update KB2533623 of Windows 7); the program
-// builds against Windows 2000's, so both are looked up at run time.
+// From Windows 8 (and update KB2533623 of Windows 7); the program runs on
+// older systems, so the function is looked up at run time. MinGW's header
+// declares it whatever the target version.
 constexpr DWORD kSearchSystem32 = 0x00000800;  // LOAD_LIBRARY_SEARCH_SYSTEM32
 using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
+ZEL_ASSERT_BINDS_AS(SetDefaultDllDirectoriesFn, SetDefaultDllDirectories);
+// The check itself: on i686 it tells a missing WINAPI from the real thing.
+static_assert(sizeof(void*) == 8 ||
+                  !kBindsAs<BOOL (*)(DWORD), decltype(&::SetDefaultDllDirectories)>,
+              "the calling-convention check no longer sees a missing WINAPI");
 
 // The system folder followed by the name; empty when the folder is unknown.
 std::string SystemFolderPath(const std::string& name) {
