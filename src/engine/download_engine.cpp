@@ -18,9 +18,12 @@ DownloadEngine::DownloadEngine(EngineDialog& owner, const Timings& pacing,
       writer_(plan_, timings_),
       fetcher_(session_, manifest_, timings_, serverPacing_, addressTrouble_, ownerDialog_,
                stopEvent_, [this] { return IsStopRequested(); }) {
-    // No folder (no profile, no rights) leaves it empty: the package and the
-    // resume file then cannot be written, which the controller reports.
-    if (!GetInstallFolder(installFolder_, std::string())) installFolder_.clear();
+    // No folder (no profile, no rights), or one that cannot be made safe,
+    // leaves it empty: the controller then stops before anything is read,
+    // written or deleted there. The folders on the way stay held for the
+    // engine's life.
+    if (!GetInstallFolder(installFolder_, std::string(), installFolderHold_))
+        installFolder_.clear();
 }
 
 DownloadEngine::~DownloadEngine() {

@@ -27,6 +27,8 @@
 #include "engine/setup_manifest.h"
 #include "engine/shared_session.h"
 #include "engine/timings.h"
+#include "sys/held_file.h"
+#include "sys/install_folder.h"
 #include "sys/manual_reset_event.h"
 #include "sys/worker_threads.h"
 
@@ -115,12 +117,20 @@ class DownloadEngine {
     void ResetProgress() { plan_.SetTotalWritten(0); }
     // A copy of the manifest record as it stands.
     SetupManifest Manifest() const;
-    // True when the package file's digest is the manifest's setupHash.
+    // True when the package file's digest is the manifest's setupHash. The
+    // package is first held (HeldFile) and read only through that opening;
+    // one that cannot be held so fails like a wrong digest. The first form
+    // leaves it held for the caller, who launches what was checked.
+    bool VerifyDownloadedFile(HeldFile& package);
     bool VerifyDownloadedFile();
     void DeleteResumeState();
     // True when the system reports a connection or cannot tell.
     bool IsConnected() const { return session_.IsConnected(); }
     std::string InstallFolder() const { return installFolder_; }
+    // False when the install folder could not be had or made safe (only
+    // administrators may change it, no link on the way): nothing may be read
+    // from it, written to it or deleted in it then.
+    bool HasInstallFolder() const { return !installFolder_.empty(); }
     // installFolder + saveFileName, and installFolder + kStateFileName.
     std::string PackagePath() const;
     std::string StateFilePath() const { return installFolder_ + kStateFileName; }
@@ -186,7 +196,8 @@ class DownloadEngine {
     mutable ServerPacing serverPacing_;
     mutable AddressTrouble addressTrouble_;
     SharedSession session_;
-    std::string installFolder_;  // ends with a backslash
+    std::string installFolder_;     // ends with a backslash
+    FolderHold installFolderHold_;  // the folders on the way, kept in place
 
     // Written only while no worker runs (controller thread), under
     // manifestLock_ so that the dialog's thread can read it at any time.

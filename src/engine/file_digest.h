@@ -7,6 +7,7 @@
 #include <string>
 
 #include "engine/sha1_compress.h"
+#include "sys/held_file.h"
 
 namespace zel {
 
@@ -24,6 +25,9 @@ class Sha1Context {
     void Update(const void* bytes, size_t count);
     // True when the whole file was read; whatever was read is hashed either way.
     bool HashFile(const char* path);
+    // The same through a file already held open (from its first byte), so
+    // that what is hashed is what stays held.
+    bool HashFile(const HeldFile& file);
     // Takes the digest and clears the running state.
     void Final();
     // destination: at least kHexSize bytes. False when there is none.
@@ -43,5 +47,8 @@ class Sha1Context {
 // The digest text of the file; an unreadable file gives the digest of the
 // bytes that could be read (the empty-input digest when it cannot be opened).
 std::string ComputeFileDigest(const std::string& path);
+// The digest text of a held file; a short read gives a text that matches
+// nothing, as above.
+std::string ComputeFileDigest(const HeldFile& file);
 
 }  // namespace zel

@@ -69,6 +69,12 @@ void DownloadEngine::DeleteResumeState() {
 }
 
 bool DownloadEngine::VerifyDownloadedFile() {
+    HeldFile package;
+    return VerifyDownloadedFile(package);
+}
+
+bool DownloadEngine::VerifyDownloadedFile(HeldFile& package) {
+    package.Close();
     std::string path;
     std::string expected;
     {
@@ -86,7 +92,8 @@ bool DownloadEngine::VerifyDownloadedFile() {
         ownerDialog_.ShowMessageBox(texts::kRetryDownload, kMbOk | kMbIconError);
         return false;
     }
-    return SameTextNoCase(ComputeFileDigest(path), expected);
+    if (!package.Open(path)) return false;
+    return SameTextNoCase(ComputeFileDigest(package), expected);
 }
 
 }  // namespace zel

@@ -223,6 +223,10 @@ void SessionController::SettleStop() {
 
 SessionController::PassEnd SessionController::RunPass() {
     engine_.BeginPass();
+    // A package held for a launch that a command overtook: this pass may
+    // need to replace it.
+    checkedPackage_.Close();
+    if (!engine_.HasInstallFolder()) return GiveUpWithoutFolder();
     if (userPaused_) return EndPaused();
     if (!engine_.EnsureInternetSession(*this)) {
         // Declined: the program ends as every other end does, through the
@@ -260,6 +264,13 @@ SessionController::PassEnd SessionController::RunPass() {
     if (GetPathKind(packagePath) == kPathNothing) engine_.DeleteResumeState();
     if (GetPathKind(ResumeFilePath()) == kPathNothing) return StartFreshDownload();
     return ResumeDownload();
+}
+
+SessionController::PassEnd SessionController::GiveUpWithoutFolder() {
+    SetStatusText(texts::kUnableToDownload);
+    ShowMessageBox(texts::kDownloadFailed, kMbOk | kMbIconError);
+    EndAfterRun(After::Close);
+    return PassEnd::Done;
 }
 
 SessionController::PassEnd SessionController::RetryAfterInternetFailure() {
@@ -388,16 +399,27 @@ bool SessionController::VerifyPackage() {
     // The digest of a large package takes seconds.
     if (waitObserver_) waitObserver_("digest");
     // A package that fails its publisher's check is treated as one whose
-    // digest failed: it is never launched.
-    return engine_.VerifyDownloadedFile() && publisherCheck_(PackagePath());
+    // digest failed: it is never launched. Both read it through the one
+    // opening that is held until the launch.
+    if (engine_.VerifyDownloadedFile(checkedPackage_) && publisherCheck_(checkedPackage_))
+        return true;
+    // Let go: the next download or the clean-up replaces or deletes it.
+    checkedPackage_.Close();
+    return false;
 }
 
 bool SessionController::LaunchPackage() {
     // A Cancel confirmed while the package was being checked ends the
     // program without starting it.
-    if (engine_.LastUserCommand() == CommandCancel || shutdown_.IsSet()) return false;
+    if (engine_.LastUserCommand() == CommandCancel || shutdown_.IsSet() ||
+        !checkedPackage_.IsOpen()) {
+        checkedPackage_.Close();
+        return false;
+    }
     if (waitObserver_) waitObserver_("launch");
-    port_.OpenWithShell(PackagePath());
+    // Held while the shell starts it, so that what starts is what was checked.
+    port_.OpenWithShell(checkedPackage_.Path());
+    checkedPackage_.Close();
     return true;
 }
 
@@ -511,6 +533,9 @@ SessionController::After SessionController::VerifyAndLaunch() {
 }
 
 SessionController::After SessionController::AfterLaunchRequest() {
+    // The check of the pass that set the timer holds the package; a pass
+    // since then let it go, and it is checked again.
+    if (!checkedPackage_.IsOpen() && !VerifyPackage()) return AfterFailedVerification();
     SetStatusText(texts::kCompleted);
     OnDownloadProgress(totalSize_);
     LaunchPackage();

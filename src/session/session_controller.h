@@ -25,6 +25,7 @@
 #include "session/dialog_port.h"
 #include "session/download_session.h"
 #include "session/finished_row.h"
+#include "sys/held_file.h"
 #include "sys/manual_reset_event.h"
 #include "sys/publisher_check.h"
 #include "sys/worker_threads.h"
@@ -61,9 +62,13 @@ class SessionController : public EngineDialog, public DownloadSession {
     // Tests put a launcher that fails in place of the system's.
     void SetThreadLauncher(ThreadLauncher launcher) { launchThread_ = std::move(launcher); }
     // The check a package must pass after its digest, before it is launched
-    // (the build's publisher setting by default). Tests put a stand-in in its
-    // place; set before the first session.
-    void SetPublisherCheck(PublisherCheck check) { publisherCheck_ = std::move(check); }
+    // (the build's publisher setting by default, which reads the package
+    // through the opening its digest was read through). Tests put a stand-in
+    // in its place, asked with the held package's path; set before the first
+    // session.
+    void SetPublisherCheck(PublisherCheck check) {
+        publisherCheck_ = [check](const HeldFile& package) { return check(package.Path()); };
+    }
     // Tests: runs on the controller thread before every pass.
     void SetPassGate(std::function<void()> gate) { passGate_ = std::move(gate); }
     // Tests: runs on the controller thread at the start of every wait a
@@ -145,10 +150,16 @@ class SessionController : public EngineDialog, public DownloadSession {
     unsigned WaitBeforeNextPass() const { return timings_.sessionRetryWaitMs; }
     // Between two looks at a lost connection: the reconnect back-off's.
     unsigned ConnectionPollWait();
-    // The finished package is the one the manifest names.
+    // The finished package is the one the manifest names. When it is, it
+    // stays held (checkedPackage_) until it is launched: nobody can change,
+    // rename or delete it in between.
     bool VerifyPackage();
-    // Opens the checked package, unless the user has cancelled meanwhile.
+    // Opens the checked package, unless the user has cancelled meanwhile,
+    // and then lets it go. Nothing unchecked is ever opened.
     bool LaunchPackage();
+    // The install folder could not be had or made safe: the run ends as
+    // after a second failed check, touching nothing there.
+    PassEnd GiveUpWithoutFolder();
     // A wait of the controller thread; false when the controller is going.
     bool Wait(const char* name, unsigned ms);
     // Waits ms milliseconds, or until leaveEarly() holds; false when the
@@ -198,7 +209,9 @@ class SessionController : public EngineDialog, public DownloadSession {
     BackOff reconnectBackOff_;
 
     ThreadLauncher launchThread_ = LaunchThread;
-    PublisherCheck publisherCheck_ = PublisherCheckFor(build::kPublisher);
+    HeldPublisherCheck publisherCheck_ = HeldPublisherCheckFor(build::kPublisher);
+    // Controller thread: the package from its check until its launch.
+    HeldFile checkedPackage_;
     std::thread controllerThread_;
     DownloadEngine engine_;  // last member: built after the state it reports to
 };

@@ -30,8 +30,31 @@ std::vector<std::string> FolderPrefixes(const std::string& path) {
     return prefixes;
 }
 
-bool GetInstallFolder(std::string& result, const std::string& subPath) {
+namespace {
+
+// "Quorvane", "ZEL3", "Installer": the install folder's own name is the third.
+constexpr std::size_t kInstallFolderLevel = 2;
+
+std::vector<std::string> FolderNames(const std::string& piece) {
+    std::vector<std::string> names;
+    std::string name;
+    for (char c : piece) {
+        if (c != PathSeparator()) {
+            name += c;
+        } else if (!name.empty()) {
+            names.push_back(name);
+            name.clear();
+        }
+    }
+    if (!name.empty()) names.push_back(name);
+    return names;
+}
+
+}  // namespace
+
+bool GetInstallFolder(std::string& result, const std::string& subPath, FolderHold& hold) {
     result.clear();
+    hold.Release();
     try {
         std::string dataFolder;
         if (!GetSpecialFolderPath(dataFolder)) return false;
@@ -40,18 +63,25 @@ bool GetInstallFolder(std::string& result, const std::string& subPath) {
         std::string folder = dataFolder;
         AppendPath(folder, piece);
 
-        if (PathExists(folder) == 0) {
-            // Its code is not decisive: a folder with extra attributes gives 0
-            // yet is perfectly usable, which the second look finds.
-            CreateFolderTree(folder);
-            if (PathExists(folder) == 0) return false;
+        // The data folder is the profile's own: made as any program would
+        // make it when missing (a fresh profile), never changed.
+        if (PathExists(dataFolder) == 0) CreateFolderTree(dataFolder);
+        if (!SecureFolderChain(dataFolder, FolderNames(piece), kInstallFolderLevel, hold)) {
+            hold.Release();
+            return false;
         }
         result = TrimWhiteSpace(folder);
         return true;
     } catch (...) {
         result.clear();
+        hold.Release();
         return false;
     }
+}
+
+bool GetInstallFolder(std::string& result, const std::string& subPath) {
+    FolderHold hold;
+    return GetInstallFolder(result, subPath, hold);
 }
 
 }  // namespace zel

@@ -1,5 +1,8 @@
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 
 #include "sys/install_folder.h"
@@ -64,6 +67,62 @@ int32_t CreateFolderTree(const std::string& path) {
     } catch (...) {
         return -1;
     }
+}
+
+struct FolderHold::Held {
+    ~Held() {
+        for (int fd : folders) ::close(fd);
+    }
+    std::vector<int> folders;
+};
+
+FolderHold::FolderHold() : held_(new Held) {}
+
+FolderHold::~FolderHold() = default;
+
+void FolderHold::Release() {
+    held_.reset(new Held);
+    protected_.clear();
+}
+
+namespace {
+
+constexpr mode_t kProtectedMode = 0755;
+constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+
+// What Windows's protected folder is here: the running user's own, which
+// nobody else may write to. A folder of another owner cannot be made so.
+bool Protect(int folder) {
+    struct stat status;
+    if (::fstat(folder, &status) != 0 || status.st_uid != ::geteuid()) return false;
+    return (status.st_mode & 07777) == kProtectedMode || ::fchmod(folder, kProtectedMode) == 0;
+}
+
+}  // namespace
+
+bool SecureFolderChain(const std::string& dataFolder, const std::vector<std::string>& names,
+                       std::size_t alwaysSecuredFrom, FolderHold& hold) {
+    std::vector<int>& folders = hold.held_->folders;
+    // Each step opens the next name inside the folder held before, never
+    // following a link, so what was looked at is what is used.
+    int parent = ::open(dataFolder.c_str(), kFolderFlags);
+    if (parent < 0) return false;
+    folders.push_back(parent);
+    std::string path = dataFolder;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        AppendPath(path, names[i]);
+        const bool made = ::mkdirat(parent, names[i].c_str(), kProtectedMode) == 0;
+        if (!made && errno != EEXIST) return false;
+        const int folder = ::openat(parent, names[i].c_str(), kFolderFlags);
+        if (folder < 0) return false;
+        folders.push_back(folder);
+        if (made || i >= alwaysSecuredFrom) {
+            if (!Protect(folder)) return false;
+            hold.protected_.push_back(path);
+        }
+        parent = folder;
+    }
+    return true;
 }
 
 int GetPathKind(const std::string& path) {

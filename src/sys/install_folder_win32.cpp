@@ -2,6 +2,7 @@
 // shlobj.h needs windows.h first: MinGW's copy does not pull in the COM types itself.
 #include <shlobj.h>
 
+#include "sys/folder_security_win32.h"
 #include "sys/install_folder.h"
 #include "sys/win32_handles.h"
 
@@ -63,6 +64,69 @@ int32_t CreateFolderTree(const std::string& path) {
     } catch (...) {
         return -1;
     }
+}
+
+struct FolderHold::Held {
+    std::vector<ScopedFileHandle> folders;
+};
+
+FolderHold::FolderHold() : held_(new Held) {}
+
+FolderHold::~FolderHold() = default;
+
+void FolderHold::Release() {
+    held_.reset(new Held);
+    protected_.clear();
+}
+
+namespace {
+
+// Opens a folder as itself: a junction or a symbolic link is opened, not
+// followed, and then refused. Without delete sharing, nobody can rename or
+// delete it (nor so put something else in its place) while it is open.
+ScopedFileHandle OpenPlainFolder(const std::string& path, DWORD access) {
+    ScopedFileHandle folder(CreateFileA(
+        path.c_str(), access | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    BY_HANDLE_FILE_INFORMATION kind = {};
+    if (!folder || !GetFileInformationByHandle(folder.Get(), &kind) ||
+        !(kind.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
+        (kind.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        return ScopedFileHandle();
+    return folder;
+}
+
+}  // namespace
+
+bool SecureFolderChain(const std::string& dataFolder, const std::vector<std::string>& names,
+                       std::size_t alwaysSecuredFrom, FolderHold& hold) {
+    ProtectedFolderDescriptor descriptor;
+    if (!descriptor.IsValid()) return false;
+    std::vector<ScopedFileHandle>& folders = hold.held_->folders;
+    // Top down, each folder held before the next is looked at: the one
+    // looked at stays the one used.
+    ScopedFileHandle top = OpenPlainFolder(dataFolder, 0);
+    if (!top) return false;
+    folders.push_back(std::move(top));
+    std::string path = dataFolder;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        AppendPath(path, names[i]);
+        // Made protected from its first moment: no one else can open it in
+        // between.
+        SECURITY_ATTRIBUTES attributes = {sizeof attributes, descriptor.Get(), FALSE};
+        const bool made = CreateDirectoryA(path.c_str(), &attributes) != FALSE;
+        if (!made && GetLastError() != ERROR_ALREADY_EXISTS) return false;
+        const bool secure = made || i >= alwaysSecuredFrom;
+        ScopedFileHandle folder =
+            OpenPlainFolder(path, secure ? READ_CONTROL | WRITE_DAC | WRITE_OWNER : 0);
+        if (!folder) return false;
+        if (secure) {
+            if (!descriptor.ApplyTo(folder.Get())) return false;
+            hold.protected_.push_back(path);
+        }
+        folders.push_back(std::move(folder));
+    }
+    return true;
 }
 
 int GetPathKind(const std::string& path) {

@@ -8,6 +8,8 @@
 #include <functional>
 #include <string>
 
+#include "sys/held_file.h"
+
 namespace zel {
 
 // The system's answers the program and its tests rely on (HRESULTs).
@@ -29,18 +31,24 @@ struct FileSignature {
 };
 
 // Checks the file's signature without any user interface and without asking
-// the network about revocation.
+// the network about revocation. The held file is read through its own
+// opening only; the path's form holds the file itself while it checks.
+FileSignature ReadFileSignature(const HeldFile& file);
 FileSignature ReadFileSignature(const std::string& path);
 
 // True only when the file's signature verifies and its leaf signer's simple
 // display name is exactly publisher.
+bool IsSignedBy(const HeldFile& file, const std::string& publisher);
 bool IsSignedBy(const std::string& path, const std::string& publisher);
 
 // Decides whether the package at a path may be launched.
 using PublisherCheck = std::function<bool(const std::string& packagePath)>;
+// The same for the package held open since its digest was checked.
+using HeldPublisherCheck = std::function<bool(const HeldFile& package)>;
 
 // The check a build makes: none when publisher is empty (every package
 // passes, as in a build without the setting), else IsSignedBy(publisher).
 PublisherCheck PublisherCheckFor(const std::string& publisher);
+HeldPublisherCheck HeldPublisherCheckFor(const std::string& publisher);
 
 }  // namespace zel

@@ -2,7 +2,7 @@
 
 namespace zel {
 
-FileSignature ReadFileSignature(const std::string&) {
+FileSignature ReadFileSignature(const HeldFile&) {
     // No Authenticode here: no file passes a publisher check natively.
     return FileSignature{trust::kUnavailable, std::string()};
 }

@@ -51,9 +51,12 @@ struct TrustApi {
 // is closed: the name is read from it, then it is released.
 class Verification {
   public:
-    Verification(const TrustApi& api, const std::wstring& path) : api_(api) {
+    // The trust library reads the file through handle, not by its name,
+    // which only names it in what the library reports.
+    Verification(const TrustApi& api, HANDLE handle, const std::wstring& path) : api_(api) {
         file_.cbStruct = sizeof file_;
         file_.pcwszFilePath = path.c_str();
+        file_.hFile = handle;
         data_.cbStruct = sizeof data_;
         data_.dwUIChoice = WTD_UI_NONE;
         data_.fdwRevocationChecks = WTD_REVOKE_NONE;
@@ -128,12 +131,15 @@ std::wstring WidePath(const std::string& path) {
 
 }  // namespace
 
-FileSignature ReadFileSignature(const std::string& path) {
+FileSignature ReadFileSignature(const HeldFile& file) {
     FileSignature result;
     TrustApi api;
-    const std::wstring widePath = WidePath(path);
-    if (!api.Bind() || widePath.empty()) return result;
-    const Verification verification(api, widePath);
+    const std::wstring widePath = WidePath(file.Path());
+    const HANDLE handle = static_cast<HANDLE>(file.SystemHandle());
+    if (!api.Bind() || widePath.empty() || !handle) return result;
+    // From the first byte, whatever read the handle before.
+    if (SetFilePointer(handle, 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER) return result;
+    const Verification verification(api, handle, widePath);
     result.status = verification.Status();
     if (result.status == trust::kVerified) result.status = verification.ChainStatus();
     if (result.status == trust::kVerified) result.signer = verification.LeafSignerName();

@@ -154,5 +154,34 @@ TEST(InstallFolderTest, FailsWithEmptyResultWhenTheFolderCannotBeMade) {
     std::remove(Appended(data.path(), "Quorvane").c_str());
 }
 
+// Under Wine the descriptor is applied but not kept (it reads back as Wine's
+// default), so what shows that it was applied is the hold's account.
+TEST(InstallFolderTest, EveryFolderItMakesIsProtectedAndHeld) {
+    ScopedDataFolder data;
+    FolderHold hold;
+    std::string folder;
+    ASSERT_TRUE(GetInstallFolder(folder, "", hold));
+    const std::vector<std::string> expected = {Appended(data.path(), "Quorvane"),
+                                               Appended(data.path(), P("Quorvane|ZEL3")),
+                                               Appended(data.path(), P("Quorvane|ZEL3|Installer"))};
+    EXPECT_EQ(hold.Protected(), expected);
+}
+
+// Quorvane and ZEL3 found in place are another's to set; the install folder
+// of an earlier run is made safe again before its resume file is trusted,
+// and keeps it, so the download resumes.
+TEST(InstallFolderTest, FolderOfAnEarlierRunIsProtectedAndKeepsItsFiles) {
+    ScopedDataFolder data;
+    const std::string installer = Appended(data.path(), P("Quorvane|ZEL3|Installer"));
+    ASSERT_EQ(CreateFolderTree(installer), 1);
+    ASSERT_TRUE(WriteWholeFile(Appended(installer, "zelv3chunks.txt"), "[Global]\n"));
+
+    FolderHold hold;
+    std::string folder;
+    ASSERT_TRUE(GetInstallFolder(folder, "", hold));
+    EXPECT_EQ(hold.Protected(), std::vector<std::string>{installer});
+    EXPECT_EQ(ReadWholeFile(folder + "zelv3chunks.txt"), "[Global]\n");
+}
+
 }  // namespace
 }  // namespace zel

@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 
 #include "support/data_folder.h"
+#include "support/temp_folder.h"
 #include "sys/install_folder.h"
 
 namespace zel {
@@ -63,6 +67,51 @@ TEST(DataFolderPosixTest, DataFolderWithTrailingSeparatorGivesNoDoubleSeparator)
     std::string folder;
     ASSERT_TRUE(GetInstallFolder(folder, ""));
     EXPECT_EQ(folder, data.path() + "/Quorvane/ZEL3/Installer/");
+}
+
+mode_t ModeOf(const std::string& path) {
+    struct stat status;
+    return ::lstat(path.c_str(), &status) == 0 ? status.st_mode & 07777 : 0;
+}
+
+// Whatever the user's umask, and whatever an earlier run left.
+TEST(InstallFolderPosixTest, FoldersAre0755AndTheRunningUsersOwn) {
+    ScopedDataFolder data;
+    const mode_t umaskBefore = ::umask(077);
+    std::string folder;
+    const bool got = GetInstallFolder(folder, "");
+    ::umask(umaskBefore);
+    ASSERT_TRUE(got);
+    for (const char* path : {"/Quorvane", "/Quorvane/ZEL3", "/Quorvane/ZEL3/Installer"}) {
+        struct stat status;
+        ASSERT_EQ(::stat((data.path() + path).c_str(), &status), 0) << path;
+        EXPECT_EQ(status.st_mode & 07777, 0755u) << path;
+        EXPECT_EQ(status.st_uid, ::geteuid()) << path;
+    }
+    ASSERT_EQ(::chmod(folder.c_str(), 0777), 0);
+    ASSERT_TRUE(GetInstallFolder(folder, ""));
+    EXPECT_EQ(ModeOf(folder), 0755u) << "an open folder of an earlier run is closed again";
+}
+
+// A link at any step from the data folder down is refused, not followed:
+// nothing is made in its target, and the result is empty.
+TEST(InstallFolderPosixTest, LinkAnywhereOnTheWayIsRefusedAndNothingIsMadeThroughIt) {
+    for (const std::string below :
+         {"", "/Quorvane", "/Quorvane/ZEL3", "/Quorvane/ZEL3/Installer"}) {
+        ScopedDataFolder data;
+        TempFolder elsewhere;
+        const std::string link = data.path() + below;
+        std::filesystem::create_directories(std::filesystem::path(link).parent_path());
+        ASSERT_EQ(::symlink(elsewhere.path().c_str(), link.c_str()), 0) << link;
+        const mode_t modeBefore = ModeOf(elsewhere.path());
+
+        FolderHold hold;
+        std::string folder = "left over";
+        EXPECT_FALSE(GetInstallFolder(folder, "", hold)) << "link at " << link;
+        EXPECT_EQ(folder, "");
+        EXPECT_TRUE(std::filesystem::is_empty(elsewhere.path())) << "made through " << link;
+        EXPECT_EQ(ModeOf(elsewhere.path()), modeBefore) << "changed through " << link;
+    }
 }
 
 }  // namespace

@@ -45,6 +45,7 @@ const std::vector<Driver::Step>& Driver::Steps() {
         {"trust-root-certificate", "DER_FILE", &Driver::TrustRootCertificate},
         {"sample-answers", "FILE SECONDS", &Driver::SampleAnswers},
         {"command", "ID", &Driver::Command},
+        {"contend-file", "PATH REPLACEMENT UNTIL_STATUS SECONDS", &Driver::ContendFile},
     };
     return steps;
 }

@@ -96,6 +96,8 @@ class Driver {
     // Answer times and commands (answer_steps.cpp).
     StepResult SampleAnswers(const Args& args);
     StepResult Command(const Args& args);
+    // Another program's attack on a file the program holds (file_steps.cpp).
+    StepResult ContendFile(const Args& args);
 
     DriverTimings timings_;
     RECT rememberedRect_ = {};
