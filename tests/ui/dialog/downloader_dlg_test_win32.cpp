@@ -305,22 +305,24 @@ TEST(DownloaderDlgTest, WorkersChangingTheControlsNeverWaitForTheDialogsThread) 
     EXPECT_FALSE(IsWindowEnabled(bench.Control(kPauseButtonId)));
 }
 
+// Starts a download of size bytes and pauses it once it shows progress;
+// false when either step did not come.
+bool DownloadThenPause(DialogBench& bench, std::int32_t size) {
+    bench.ServePackage(PseudoRandomBytes(size));
+    return bench.Create() && bench.PumpUntil([&] {
+        return bench.Text(kStatusTextId).rfind("Total Progress Percentage:: ", 0) == 0 &&
+               IsWindowEnabled(bench.Control(kPauseButtonId));
+    }) && (bench.Click(kPauseButtonId), bench.PumpUntil([&] {
+               return bench.Text(kPauseButtonId) == texts::kResume &&
+                      bench.Text(kStatusTextId) == texts::kPausedStatus;
+           }));
+}
+
 // The same with the real workers of a download: the Pause button makes the
 // dialog's thread wait for them while they write and report.
 TEST(DownloaderDlgTest, PauseWaitsForTheRealWorkersAndCancelWhilePausedEndsAtOnce) {
     DialogBench bench(SessionBench::SlowWrites(20));
-    bench.ServePackage(PseudoRandomBytes(4 * 1024 * 1024));
-    ASSERT_TRUE(bench.Create());
-    ASSERT_TRUE(bench.PumpUntil([&] {
-        return bench.Text(kStatusTextId).rfind("Total Progress Percentage:: ", 0) == 0 &&
-               IsWindowEnabled(bench.Control(kPauseButtonId));
-    }));
-
-    bench.Click(kPauseButtonId);
-    ASSERT_TRUE(bench.PumpUntil([&] {
-        return bench.Text(kPauseButtonId) == texts::kResume &&
-               bench.Text(kStatusTextId) == texts::kPausedStatus;
-    }));
+    ASSERT_TRUE(DownloadThenPause(bench, 4 * 1024 * 1024));
     EXPECT_TRUE(IsWindowEnabled(bench.Control(kPauseButtonId)));
     EXPECT_EQ(GetPathKind(bench.StateFile()), kPathFile) << "the workers left their ranges";
 
@@ -336,17 +338,7 @@ TEST(DownloaderDlgTest, PauseWaitsForTheRealWorkersAndCancelWhilePausedEndsAtOnc
 // the progress nor the paused state may change, and nothing is fetched.
 TEST(DownloaderDlgTest, DialogManagerMessagesAreNotTakenForTheDownloadsReports) {
     DialogBench bench(SessionBench::SlowWrites(20));
-    bench.ServePackage(PseudoRandomBytes(2 * 1024 * 1024));
-    ASSERT_TRUE(bench.Create());
-    ASSERT_TRUE(bench.PumpUntil([&] {
-        return bench.Text(kStatusTextId).rfind("Total Progress Percentage:: ", 0) == 0 &&
-               IsWindowEnabled(bench.Control(kPauseButtonId));
-    }));
-    bench.Click(kPauseButtonId);
-    ASSERT_TRUE(bench.PumpUntil([&] {
-        return bench.Text(kPauseButtonId) == texts::kResume &&
-               bench.Text(kStatusTextId) == texts::kPausedStatus;
-    }));
+    ASSERT_TRUE(DownloadThenPause(bench, 2 * 1024 * 1024));
     const LRESULT position = SendMessageA(bench.Control(kProgressBarId), PBM_GETPOS, 0, 0);
     const std::size_t requests = bench.server.RequestCount();
 
