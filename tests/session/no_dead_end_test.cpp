@@ -146,7 +146,10 @@ std::string Walk(State state, Command command) {
     if (!dialog.PumpUntilEnded(std::chrono::seconds(5))) return "stuck once the line is back";
     const bool launched = dialog.Ended() == DialogEnd::Close && dialog.Launches().size() == 1;
     const bool cancelled = dialog.Ended() == DialogEnd::Cancel && dialog.Launches().empty();
-    return launched || cancelled ? "" : "ended without a word";
+    // A first run whose workers all failed while the line was down ends so.
+    const bool toldWhy = dialog.Ended() == DialogEnd::Close && dialog.Launches().empty() &&
+                         dialog.SawBox(texts::kFailedForInternetError);
+    return launched || cancelled || toldWhy ? "" : "ended without a word";
 }
 
 TEST(NoDeadEndTest, EveryCommandAtEveryMomentLeavesAWayOn) {
