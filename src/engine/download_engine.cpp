@@ -16,8 +16,9 @@ DownloadEngine::DownloadEngine(EngineDialog& owner, const Timings& pacing,
           PostToNotifyWindow(WM_DOWNLOAD_PROGRESS, static_cast<std::uintptr_t>(total), 0);
       }),
       writer_(plan_, timings_),
-      fetcher_(session_, manifest_, timings_, serverPacing_, addressTrouble_, ownerDialog_,
-               stopEvent_, [this] { return IsStopRequested(); }) {
+      sharing_(plan_, timings_, addressTrouble_),
+      fetcher_(session_, manifest_, timings_, serverPacing_, addressTrouble_, sharing_,
+               ownerDialog_, stopEvent_, [this] { return IsStopRequested(); }) {
     // No folder (no profile, no rights) leaves it empty: the package and the
     // resume file then cannot be written, which the controller reports.
     if (!GetInstallFolder(installFolder_, std::string())) installFolder_.clear();
