@@ -109,8 +109,9 @@ SegmentResult RangeFetcher::SkipLeadingBytes(InternetHandle request, std::int32_
     return ResultComplete;
 }
 
-bool RangeFetcher::FillPiece(std::uint8_t index, InternetHandle request, char* buffer,
-                             std::int32_t wanted, std::int32_t* filled) {
+bool RangeFetcher::FillPiece(const CThread& record, std::int32_t got, InternetHandle request,
+                             char* buffer, std::int32_t wanted, std::int32_t* filled,
+                             GiveWay& giveWay) {
     // Each write holds the write lock for the write pause, so a line that
     // brings a few KiB at a time is gathered into whole pieces rather than
     // paying that pause per fragment.
@@ -122,11 +123,17 @@ bool RangeFetcher::FillPiece(std::uint8_t index, InternetHandle request, char* b
         // about the mirror.
         const auto before = RangeSharing::Clock::now();
         const bool held = ReadAvailable(session_.Api(), request, buffer + *filled, room, &read);
-        sharing_.NoteRead(index, held && read <= room ? static_cast<std::int32_t>(read) : 0,
+        sharing_.NoteRead(record.index, held && read <= room ? static_cast<std::int32_t>(read) : 0,
                           RangeSharing::Clock::now() - before);
         if (!held) return false;
         if (read == 0 || read > room) break;  // the answer ended
         *filled += static_cast<std::int32_t>(read);
+        const unsigned measurements = sharing_.Measurements();
+        if (giveWay.to && measurements != giveWay.measurementsSeen) {
+            giveWay.measurementsSeen = measurements;
+            *giveWay.to = sharing_.GiveWayTo(record.index, record.chunkLength - got - *filled);
+            if (!giveWay.to->empty()) break;
+        }
     }
     return true;
 }
@@ -184,6 +191,7 @@ SegmentResult RangeFetcher::DownloadSegment(CThread& record, const WorkerHooks& 
     SegmentResult result = ResultFailed;
     std::int32_t wanted = kReadBufferSize;
     std::int32_t got = 0;
+    GiveWay giveWay{giveWayTo, sharing_.Measurements()};
     do {
         if (IsStopRequested()) {
             result = ResultStopped;
@@ -194,7 +202,8 @@ SegmentResult RangeFetcher::DownloadSegment(CThread& record, const WorkerHooks& 
         if (got >= record.chunkLength) break;
         if (got + wanted > record.chunkLength) wanted = record.chunkLength - got;
         std::int32_t count = 0;
-        bool lineHeld = FillPiece(record.index, request.Get(), buffer.data(), wanted, &count);
+        bool lineHeld =
+            FillPiece(record, got, request.Get(), buffer.data(), wanted, &count, giveWay);
         if (count > 0) {
             // Fewer land than were read when the tail was taken over
             // meanwhile: those belong to the worker that took it.
@@ -210,11 +219,8 @@ SegmentResult RangeFetcher::DownloadSegment(CThread& record, const WorkerHooks& 
         }
         FollowEnd(record);
         if (got >= record.chunkLength) break;
+        if (giveWayTo && !giveWayTo->empty()) break;
         if (count < wanted && !IsStopRequested()) break;  // the answer ended early
-        if (giveWayTo && count > 0) {
-            *giveWayTo = sharing_.GiveWayTo(record.index, record.chunkLength - got);
-            if (!giveWayTo->empty()) break;
-        }
     } while (got < record.chunkLength);
     record.received = got;
     if (got > 0) addressTrouble_.NoteProgress(record.url);

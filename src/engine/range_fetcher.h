@@ -68,8 +68,15 @@ class RangeFetcher {
     // Fills buffer with up to wanted bytes of the answer, as they arrive;
     // fewer when the answer ends or a stop is requested. False when a read
     // failed: *filled still counts what arrived before, to be written.
-    bool FillPiece(std::uint8_t index, InternetHandle request, char* buffer, std::int32_t wanted,
-                   std::int32_t* filled);
+    // A line told to give way ends the piece early, naming the address in
+    // *giveWayTo; record and got say how much of the range is left, and it
+    // asks again only when *measurementsSeen is out of date.
+    struct GiveWay {
+        std::string* to = nullptr;
+        unsigned measurementsSeen = 0;
+    };
+    bool FillPiece(const CThread& record, std::int32_t got, InternetHandle request, char* buffer,
+                   std::int32_t wanted, std::int32_t* filled, GiveWay& giveWay);
     // Reads count bytes of the answer and throws them away: a server that
     // ignores Range sends the package from its first byte.
     SegmentResult SkipLeadingBytes(InternetHandle request, std::int32_t count, char* buffer,

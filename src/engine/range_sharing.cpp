@@ -11,6 +11,9 @@ namespace {
 
 // A window's line time may round to nothing on a fast line.
 constexpr double kLeastLineSeconds = 1e-6;
+// How many windows of its range a line must have ahead before it goes to
+// look at an alternate nobody has tried.
+constexpr double kProbeWindows = 4;
 
 }  // namespace
 
@@ -61,8 +64,8 @@ double RangeSharing::PaceCeiling() const {
     return kPieceBytes * 1000.0 / timings_.writePauseMs;
 }
 
-bool RangeSharing::LongerThanAWindow(std::int32_t remaining, double rate) const {
-    return rate <= 0 || remaining / rate >= timings_.lineWindowMs / 1000.0;
+bool RangeSharing::WorthARequest(std::int32_t remaining, double rate) {
+    return rate <= 0 || remaining / rate >= kRequestCostSeconds;
 }
 
 bool RangeSharing::Stalled(const Line& line, Clock::time_point now) const {
@@ -113,7 +116,9 @@ void RangeSharing::NoteRead(std::uint8_t index, std::int32_t count, Clock::durat
     if (count > 0) line.lastByte = now;
     line.windowBytes += count;
     line.windowLine += lineTime;
-    if (now - line.windowStart < std::chrono::milliseconds(timings_.lineWindowMs)) return;
+    if (now - line.windowStart < std::chrono::milliseconds(timings_.lineWindowMs) &&
+        line.windowBytes < kWindowBytes)
+        return;
     const double seconds =
         std::max(std::chrono::duration<double>(line.windowLine).count(), kLeastLineSeconds);
     line.rate = static_cast<double>(line.windowBytes) / seconds;
@@ -124,6 +129,7 @@ void RangeSharing::NoteRead(std::uint8_t index, std::int32_t count, Clock::durat
     Address& address = addresses_[line.url];
     address.measured = true;
     address.rate = line.rate;
+    ++measurements_;
 }
 
 std::string RangeSharing::GiveWayTo(std::uint8_t index, std::int32_t remaining) {
@@ -132,7 +138,7 @@ std::string RangeSharing::GiveWayTo(std::uint8_t index, std::int32_t remaining) 
     std::lock_guard<std::mutex> lock(speedLock_);
     Line& me = lines_[index];
     if (!me.active || !me.measured || me.rate >= PaceCeiling() ||
-        !LongerThanAWindow(remaining, me.rate))
+        !WorthARequest(remaining, me.rate))
         return std::string();
     auto isFailing = [&](const std::string& url) {
         auto found = failing.find(url);
@@ -153,8 +159,11 @@ std::string RangeSharing::GiveWayTo(std::uint8_t index, std::int32_t remaining) 
     if (wasProbing && probeUnderway_) probeUnderway_ = false;
     if (!faster.empty() && fasterRate > factor * me.rate) return faster;
     // An alternate nobody has tried in this run may be the fast one: the
-    // slowest line goes to look, one at a time.
-    if (probeUnderway_) return std::string();
+    // slowest line goes to look, one at a time. A look risks a window at a
+    // mirror that may be slower still; it pays only on a line with several
+    // windows' worth of its range ahead.
+    if (probeUnderway_ || remaining / me.rate < kProbeWindows * timings_.lineWindowMs / 1000.0)
+        return std::string();
     for (const auto& [other, line] : lines_) {
         if (other != index && line.active && line.measured && line.rate < me.rate)
             return std::string();
@@ -200,9 +209,23 @@ bool RangeSharing::TakeOver(CThread& record) {
     {
         std::lock_guard<std::mutex> lock(speedLock_);
         const Clock::time_point now = Clock::now();
-        for (const auto& [index, line] : lines_)
-            views[index] = View{Stalled(line, now), line.measured, line.rate, line.url};
+        for (const auto& [index, line] : lines_) {
+            // A connection not yet timed is as fast as its mirror was.
+            View view{Stalled(line, now), line.measured, line.rate, line.url};
+            auto mirror = addresses_.find(line.url);
+            if (!view.measured && mirror != addresses_.end() && mirror->second.measured) {
+                view.measured = true;
+                view.rate = mirror->second.rate;
+            }
+            views[index] = view;
+        }
         address = FastestUnused(record.index, failing);
+        // A mirror that another worker uses may still be the best place:
+        // one known slower than the taker's own is not worth the move.
+        auto own = addresses_.find(record.url);
+        if (!address.empty() && own != addresses_.end() && own->second.measured &&
+            addresses_[address].rate < own->second.rate)
+            address.clear();
     }
     const double ceiling = PaceCeiling();
     auto choose = [&](const std::vector<SegmentProgress>& open, std::size_t* which,
@@ -228,11 +251,11 @@ bool RangeSharing::TakeOver(CThread& record) {
         if (largestStalled > 0) return true;
         const std::int32_t half = largest / 2;
         if (half < kMinTakeOverBytes) return false;
-        // A line not yet timed may be fast; one that brings its range within
-        // a window needs no help; where the write pause sets the pace, a
-        // second line would bring it no sooner.
+        // A line not yet timed may be fast; one that brings its range sooner
+        // than a new request would start needs no help; where the write
+        // pause sets the pace, a second line would bring it no sooner.
         const View& view = views[static_cast<std::uint8_t>(open[largestAt].index)];
-        if (!view.measured || view.rate >= ceiling || !LongerThanAWindow(largest, view.rate))
+        if (!view.measured || view.rate >= ceiling || !WorthARequest(largest, view.rate))
             return false;
         *which = largestAt;
         *cut = open[largestAt].end - half;

@@ -11,6 +11,7 @@
 // lock (a take-over's cut) never while it is held.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <map>
@@ -36,6 +37,16 @@ inline constexpr std::int32_t kPieceBytes = 32768;
 // that ramp would eat most of what the move could gain. At the write
 // pause's 320 KB/s it is still almost a second of download.
 inline constexpr std::int32_t kMinTakeOverBytes = 256 * 1024;
+
+// What a new request costs before its bytes flow at the line's speed: a
+// round trip or two and the start of a new connection, about a fifth of a
+// second on a real line. A range that its own line brings within that time
+// is not worth another request.
+inline constexpr double kRequestCostSeconds = 0.2;
+
+// A window of a line's timing also ends once it has brought this much: a
+// fast line is then known well before the window's time is up.
+inline constexpr std::int64_t kWindowBytes = kMinTakeOverBytes;
 
 // A connection gives way to a mirror known to be more than this many times
 // faster (a probe of a mirror not tried before goes back to a faster one
@@ -67,6 +78,9 @@ class RangeSharing {
     void NoteRequest(std::uint8_t index, const std::string& url);
     // A read brought count bytes after waiting lineTime on the line.
     void NoteRead(std::uint8_t index, std::int32_t count, Clock::duration lineTime);
+    // Rises whenever a line's speed becomes known anew: only then can the
+    // answer of GiveWayTo change.
+    unsigned Measurements() const { return measurements_.load(); }
     // The address its connection should give way to now, between two
     // pieces, with remaining bytes still to fetch; empty to go on.
     std::string GiveWayTo(std::uint8_t index, std::int32_t remaining);
@@ -101,11 +115,12 @@ class RangeSharing {
     // line would add nothing.
     double PaceCeiling() const;
     bool Stalled(const Line& line, Clock::time_point now) const;
-    // True when remaining bytes at rate take at least a window: only then
-    // does a new request for them pay.
-    bool LongerThanAWindow(std::int32_t remaining, double rate) const;
+    // True when remaining bytes at rate take longer than a new request
+    // costs: only then can another request bring them sooner.
+    static bool WorthARequest(std::int32_t remaining, double rate);
     // The fastest measured address that no other running worker uses and
-    // that is not failing; empty for none. Under speedLock_.
+    // that is not failing; empty for none. Under speedLock_. (A taker keeps
+    // its own address when that is known to be faster still.)
     std::string FastestUnused(std::uint8_t taker, const std::map<std::string, bool>& failing) const;
     // Which of the run's alternates are failing now (the trouble record has
     // a lock of its own: asked before speedLock_ is taken).
@@ -120,6 +135,7 @@ class RangeSharing {
     std::map<std::string, Address> addresses_;  // under speedLock_
     std::vector<std::string> rotation_;         // set by BeginRun
     bool probeUnderway_ = false;                // under speedLock_
+    std::atomic<unsigned> measurements_{0};
 };
 
 }  // namespace zel
