@@ -53,7 +53,7 @@ class RangeSharingTest : public ::testing::Test {
   protected:
     void SetUp() override {
         Timings timings = Timings::Instant();
-        timings.lineWindowMs = 100;
+        timings.lineWindowMs = 200;
         timings.requestTimeoutMs = 1500;
         engine = std::make_unique<DownloadEngine>(dialog, timings, connection.Binder());
         engine->SetInstallFolder(scratch.folder());
@@ -157,7 +157,7 @@ class RangeSharingTest : public ::testing::Test {
 // missing byte; the bytes of the piece that then arrive late are not
 // written, so the package, the total and the progress come out exact.
 TEST_F(RangeSharingTest, StalledLinesRangeIsTakenOverFromItsFirstMissingByte) {
-    Serve(Paced(0, 2 * 32768 + 5000), Paced(3e6));
+    Serve(Paced(0, 2 * 32768 + 5000), Paced(2.5e6));
     StartFresh();
     WaitForFinished();
 
@@ -176,10 +176,10 @@ TEST_F(RangeSharingTest, StalledLinesRangeIsTakenOverFromItsFirstMissingByte) {
     EXPECT_FALSE(scratch.Exists("zelv3chunks.txt"));
 }
 
-// 100 KB/s against 3 MB/s: once both are timed, the slow line ends its
+// 100 KB/s against 2.5 MB/s: once both are timed, the slow line ends its
 // request and fetches the rest of its range from the fast mirror.
 TEST_F(RangeSharingTest, SlowLineGivesWayToTheFasterMirror) {
-    Serve(Paced(1e5), Paced(3e6));
+    Serve(Paced(1e5), Paced(2.5e6));
     StartFresh();
     WaitForFinished();
 
@@ -195,7 +195,7 @@ TEST_F(RangeSharingTest, SlowLineGivesWayToTheFasterMirror) {
 // range: the resume file lists both open ranges, counts only bytes on
 // disk, and the next pass fetches those ranges and nothing else.
 TEST_F(RangeSharingTest, PauseDuringASplitResumesWithOnlyTheMissingRanges) {
-    Serve(Paced(1e6), Paced(3e6));
+    Serve(Paced(1e6), Paced(2.5e6));
     SetManifest();
     ASSERT_TRUE(engine->PrepareFreshDownload(kSize));
     BeforeWritesOfSegmentOne([&](std::int32_t offset) {
@@ -216,7 +216,7 @@ TEST_F(RangeSharingTest, PauseDuringASplitResumesWithOnlyTheMissingRanges) {
 TEST_F(RangeSharingTest, KillDuringASplitResumesWithOnlyTheMissingRanges) {
     const long long slowStall = 27 * 32768;
     const long long takenStall = 4 * 32768;
-    Serve(Paced(1e6, slowStall), Paced(3e6, takenStall), {Paced(3e6)});
+    Serve(Paced(1e6, slowStall), Paced(2.5e6, takenStall), {Paced(2.5e6)});
     test::ChildProcess child(test::HelperProgramPath("zel_download_child"),
                              {scratch.folder(), server.Url(kSlow) + "," + server.Url(kFast),
                               DigestOf(body), std::to_string(kSize), "0", "20"});
@@ -241,7 +241,7 @@ TEST_F(RangeSharingTest, KillDuringASplitResumesWithOnlyTheMissingRanges) {
 TEST_F(RangeSharingTest, MirrorDyingAfterATakeOverLeavesTheRestToAnother) {
     FixtureServer::Faults gone;
     gone.status = 404;
-    Serve(Paced(1e6), gone, {Paced(3e6)});
+    Serve(Paced(1e6), gone, {Paced(2.5e6)});
     StartFresh();
     WaitForFinished();
 
@@ -252,13 +252,13 @@ TEST_F(RangeSharingTest, MirrorDyingAfterATakeOverLeavesTheRestToAnother) {
 // The fast mirror serves other bytes from the taken-over range on: they
 // are written where they were asked for, and the digest refuses the file.
 TEST_F(RangeSharingTest, WrongBytesForATakenOverRangeFailTheDigest) {
-    Serve(Paced(1e6), Paced(3e6));
+    Serve(Paced(1e6), Paced(2.5e6));
     SetManifest();
     ASSERT_TRUE(engine->PrepareFreshDownload(kSize));
     std::atomic<bool> swapped{false};
     BeforeWritesOfSegmentOne([&](std::int32_t offset) {
         if (offset + 32768 >= kSize && !swapped.exchange(true))
-            server.Serve(kFast, PseudoRandomBytes(kSize + 1).substr(1), Paced(3e6));
+            server.Serve(kFast, PseudoRandomBytes(kSize + 1).substr(1), Paced(2.5e6));
     });
     ASSERT_TRUE(engine->StartWorkers(false));
     WaitForFinished();

@@ -55,7 +55,7 @@ int main(int argc, char** argv) {
     timings.requestTimeoutMs = 120000;
     timings.writePauseMs = Milliseconds(argv[5]);
     timings.checkpointIntervalMs = Milliseconds(argv[6]);
-    timings.lineWindowMs = 100;
+    timings.lineWindowMs = 200;
 
     FinishWaiter dialog;
     zel::DownloadEngine engine(dialog, timings);
