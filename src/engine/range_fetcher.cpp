@@ -121,6 +121,7 @@ bool RangeFetcher::FillPiece(const CThread& record, std::int32_t got, InternetHa
         Dword room = static_cast<Dword>(wanted - *filled);
         // Only the wait on the line is timed: the write pause says nothing
         // about the mirror.
+        sharing_.NoteReadStart(record.index);
         const auto before = RangeSharing::Clock::now();
         const bool held = ReadAvailable(session_.Api(), request, buffer + *filled, room, &read);
         sharing_.NoteRead(record.index, held && read <= room ? static_cast<std::int32_t>(read) : 0,

@@ -69,8 +69,8 @@ bool RangeSharing::WorthARequest(std::int32_t remaining, double rate) {
 }
 
 bool RangeSharing::Stalled(const Line& line, Clock::time_point now) const {
-    return line.active &&
-           now - line.lastByte >= 2 * std::chrono::milliseconds(timings_.lineWindowMs);
+    return line.active && line.reading &&
+           now - line.readingSince >= 2 * std::chrono::milliseconds(timings_.lineWindowMs);
 }
 
 std::map<std::string, bool> RangeSharing::Failing() const {
@@ -87,9 +87,14 @@ std::map<std::string, bool> RangeSharing::Failing() const {
 void RangeSharing::NoteWorkerStart(std::uint8_t index) {
     plan_.MarkRunning(index);
     std::lock_guard<std::mutex> lock(speedLock_);
+    lines_[index].active = true;
+}
+
+void RangeSharing::NoteReadStart(std::uint8_t index) {
+    std::lock_guard<std::mutex> lock(speedLock_);
     Line& line = lines_[index];
-    line.active = true;
-    line.lastByte = Clock::now();
+    line.reading = true;
+    line.readingSince = Clock::now();
 }
 
 void RangeSharing::NoteRequest(std::uint8_t index, const std::string& url) {
@@ -104,7 +109,9 @@ void RangeSharing::NoteRequest(std::uint8_t index, const std::string& url) {
     line.url = url;
     line.active = true;
     line.probing = probe;
-    line.lastByte = now;
+    // The answer's head is waited for on the line too.
+    line.reading = true;
+    line.readingSince = now;
     line.windowStart = now;
     addresses_[url].tried = true;
 }
@@ -113,7 +120,7 @@ void RangeSharing::NoteRead(std::uint8_t index, std::int32_t count, Clock::durat
     std::lock_guard<std::mutex> lock(speedLock_);
     Line& line = lines_[index];
     const Clock::time_point now = Clock::now();
-    if (count > 0) line.lastByte = now;
+    line.reading = false;
     line.windowBytes += count;
     line.windowLine += lineTime;
     if (now - line.windowStart < std::chrono::milliseconds(timings_.lineWindowMs) &&

@@ -76,6 +76,8 @@ class RangeSharing {
     void NoteWorkerStart(std::uint8_t index);
     // Its next request goes to url: that line's timing starts afresh.
     void NoteRequest(std::uint8_t index, const std::string& url);
+    // It waits on its line for the next bytes.
+    void NoteReadStart(std::uint8_t index);
     // A read brought count bytes after waiting lineTime on the line.
     void NoteRead(std::uint8_t index, std::int32_t count, Clock::duration lineTime);
     // Rises whenever a line's speed becomes known anew: only then can the
@@ -98,7 +100,10 @@ class RangeSharing {
         bool active = false;
         bool probing = false;    // it went to an address nobody had tried in this run
         bool probeNext = false;  // its next request is such a probe
-        Clock::time_point lastByte;
+        // Since when it has waited on the line without a byte; a worker
+        // that waits for the write lock or between attempts is not stalled.
+        bool reading = false;
+        Clock::time_point readingSince;
         Clock::time_point windowStart;
         std::int64_t windowBytes = 0;
         Clock::duration windowLine{};

@@ -45,7 +45,8 @@ struct Timings {
     // 50 ms round trip and at least one whole 32 KiB piece at 100 KB/s,
     // yet lets a run that began on two slow mirrors find a fast third one
     // and move both connections to it within about a second. A connection
-    // that brings no byte for two of these counts as stalled.
+    // that has waited two of these on its line for the next bytes counts as
+    // stalled.
     unsigned lineWindowMs = 500;
     // Segments spread over the alternates, a finished worker takes over
     // half of the largest range still open, a slow connection gives way.
