@@ -16,8 +16,9 @@ DownloadEngine::DownloadEngine(EngineDialog& owner, const Timings& pacing,
           PostToNotifyWindow(WM_DOWNLOAD_PROGRESS, static_cast<std::uintptr_t>(total), 0);
       }),
       writer_(plan_, timings_),
-      fetcher_(session_, manifest_, timings_, serverPacing_, addressTrouble_, ownerDialog_,
-               stopEvent_, [this] { return IsStopRequested(); }) {
+      sharing_(plan_, timings_, addressTrouble_),
+      fetcher_(session_, manifest_, timings_, serverPacing_, addressTrouble_, sharing_,
+               ownerDialog_, stopEvent_, [this] { return IsStopRequested(); }) {
     // No folder (no profile, no rights), or one that cannot be made safe,
     // leaves it empty: the controller then stops before anything is read,
     // written or deleted there. The folders on the way stay held for the

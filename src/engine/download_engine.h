@@ -21,6 +21,7 @@
 #include "engine/address_trouble.h"
 #include "engine/engine_dialog.h"
 #include "engine/range_fetcher.h"
+#include "engine/range_sharing.h"
 #include "engine/resume_file_writer.h"
 #include "engine/segment_plan.h"
 #include "engine/server_pacing.h"
@@ -181,7 +182,8 @@ class DownloadEngine {
     WorkerHooks OwnHooks();
 
     // The worker side, run on the worker threads. WorkerMain ends by taking
-    // itself off runningWorkers, which StartWorkers raised for it.
+    // itself off runningWorkers, which StartWorkers raised for it; a worker
+    // whose range is done takes over part of another's before it ends.
     void WorkerMain(PlannedSegment* segment);
     void OnWorkerStarted(std::uint8_t index);
     void OnWorkerFinished(std::uint8_t index, SegmentResult result, std::int32_t nextStart,
@@ -214,6 +216,7 @@ class DownloadEngine {
 
     SegmentPlan plan_;
     ResumeFileWriter writer_;
+    RangeSharing sharing_;
     RangeFetcher fetcher_;
     // Controller thread and destructor only; declared last so that the
     // workers are joined before any other member goes away.

@@ -14,7 +14,7 @@ namespace zel {
 
 namespace {
 
-constexpr std::int32_t kReadBufferSize = 32768;
+constexpr std::int32_t kReadBufferSize = kPieceBytes;
 // Attempts in a row that fail at one address without a byte before the
 // worker turns to another alternate: the first failure may be a passing
 // glitch, retried where it happened.
@@ -37,20 +37,38 @@ bool EndsInFailure(SegmentResult result) {
 
 RangeFetcher::RangeFetcher(const SharedSession& session, const SetupManifest& manifest,
                            const Timings& timings, ServerPacing& pacing, AddressTrouble& trouble,
-                           EngineDialog& dialog, const ManualResetEvent& stopEvent,
-                           std::function<bool()> stopRequested)
+                           RangeSharing& sharing, EngineDialog& dialog,
+                           const ManualResetEvent& stopEvent, std::function<bool()> stopRequested)
     : session_(session),
       manifest_(manifest),
       timings_(timings),
       serverPacing_(pacing),
       addressTrouble_(trouble),
+      sharing_(sharing),
       dialog_(dialog),
       stopEvent_(stopEvent),
       stopRequested_(std::move(stopRequested)) {}
 
 SegmentResult RangeFetcher::Fetch(CThread& record, const WorkerHooks& hooks) {
-    const SegmentResult result = DownloadSegment(record, hooks);
+    const SegmentResult result = Attempt(record, hooks);
     return EndsInFailure(result) ? RetrySegment(record, hooks, result) : result;
+}
+
+SegmentResult RangeFetcher::Attempt(CThread& record, const WorkerHooks& hooks) {
+    for (;;) {
+        std::string giveWayTo;
+        const SegmentResult result = DownloadSegment(record, hooks, &giveWayTo);
+        if (giveWayTo.empty()) return result;
+        record.startPos += record.received;
+        record.chunkLength -= record.received;
+        record.received = 0;
+        record.url = giveWayTo;
+    }
+}
+
+void RangeFetcher::FollowEnd(CThread& record) const {
+    const std::int32_t end = sharing_.EndOf(record.index);
+    if (end >= 0) record.chunkLength = std::max(0, end - record.startPos);
 }
 
 bool RangeFetcher::AnswerFitsRange(InternetHandle request, std::int32_t status,
@@ -91,8 +109,9 @@ SegmentResult RangeFetcher::SkipLeadingBytes(InternetHandle request, std::int32_
     return ResultComplete;
 }
 
-bool RangeFetcher::FillPiece(InternetHandle request, char* buffer, std::int32_t wanted,
-                             std::int32_t* filled) {
+bool RangeFetcher::FillPiece(const CThread& record, std::int32_t got, InternetHandle request,
+                             char* buffer, std::int32_t wanted, std::int32_t* filled,
+                             GiveWay& giveWay) {
     // Each write holds the write lock for the write pause, so a line that
     // brings a few KiB at a time is gathered into whole pieces rather than
     // paying that pause per fragment.
@@ -100,16 +119,32 @@ bool RangeFetcher::FillPiece(InternetHandle request, char* buffer, std::int32_t 
     while (*filled < wanted && !IsStopRequested()) {
         Dword read = 0;
         Dword room = static_cast<Dword>(wanted - *filled);
-        if (!ReadAvailable(session_.Api(), request, buffer + *filled, room, &read)) return false;
+        // Only the wait on the line is timed: the write pause says nothing
+        // about the mirror.
+        sharing_.NoteReadStart(record.index);
+        const auto before = RangeSharing::Clock::now();
+        const bool held = ReadAvailable(session_.Api(), request, buffer + *filled, room, &read);
+        sharing_.NoteRead(record.index, held && read <= room ? static_cast<std::int32_t>(read) : 0,
+                          RangeSharing::Clock::now() - before);
+        if (!held) return false;
         if (read == 0 || read > room) break;  // the answer ended
         *filled += static_cast<std::int32_t>(read);
+        const unsigned measurements = sharing_.Measurements();
+        if (giveWay.to && measurements != giveWay.measurementsSeen) {
+            giveWay.measurementsSeen = measurements;
+            *giveWay.to = sharing_.GiveWayTo(record.index, record.chunkLength - got - *filled);
+            if (!giveWay.to->empty()) break;
+        }
     }
     return true;
 }
 
-SegmentResult RangeFetcher::DownloadSegment(CThread& record, const WorkerHooks& hooks) {
+SegmentResult RangeFetcher::DownloadSegment(CThread& record, const WorkerHooks& hooks,
+                                            std::string* giveWayTo) {
     if (IsStopRequested()) return ResultStopped;
-    // Only a package smaller than the segment count makes empty segments.
+    // Only a package smaller than the segment count makes empty segments,
+    // and a range that another worker took over to its first missing byte.
+    FollowEnd(record);
     if (record.chunkLength <= 0) return ResultComplete;
     if (record.url.empty()) {
         dialog_.ShowMessageBox(texts::kNoDownloadInformation, kMbOk);
@@ -137,6 +172,7 @@ SegmentResult RangeFetcher::DownloadSegment(CThread& record, const WorkerHooks& 
     Pause(timings_.beforeSendPauseMs);
     // A stop that came while the request was being prepared sends nothing.
     if (IsStopRequested()) return ResultStopped;
+    sharing_.NoteRequest(record.index, record.url);
     if (!api.HttpSendRequestA(request.Get(), nullptr, 0, nullptr, 0)) return ResultTransportError;
     std::int32_t status = QueryStatusCode(api, request.Get());
     NoteRetryAfter(api, request.Get(), status, parts, &serverPacing_);
@@ -156,30 +192,44 @@ SegmentResult RangeFetcher::DownloadSegment(CThread& record, const WorkerHooks& 
     SegmentResult result = ResultFailed;
     std::int32_t wanted = kReadBufferSize;
     std::int32_t got = 0;
+    GiveWay giveWay{giveWayTo, sharing_.Measurements()};
     do {
         if (IsStopRequested()) {
             result = ResultStopped;
             break;
         }
+        // The tail may have been taken over since the last piece.
+        FollowEnd(record);
+        if (got >= record.chunkLength) break;
         if (got + wanted > record.chunkLength) wanted = record.chunkLength - got;
         std::int32_t count = 0;
-        bool lineHeld = FillPiece(request.Get(), buffer.data(), wanted, &count);
+        bool lineHeld =
+            FillPiece(record, got, request.Get(), buffer.data(), wanted, &count, giveWay);
         if (count > 0) {
+            // Fewer land than were read when the tail was taken over
+            // meanwhile: those belong to the worker that took it.
             std::int32_t written = 0;
             if (!hooks.writeAt(record.index, record.startPos + got, buffer.data(), count, &written))
                 break;
-            got += count;
+            got += written;
             lastWorkerBytes_ = got;
         }
         if (!lineHeld) {
             result = ResultTransportError;
             break;
         }
+        FollowEnd(record);
+        if (got >= record.chunkLength) break;
+        if (giveWayTo && !giveWayTo->empty()) break;
         if (count < wanted && !IsStopRequested()) break;  // the answer ended early
     } while (got < record.chunkLength);
     record.received = got;
     if (got > 0) addressTrouble_.NoteProgress(record.url);
-    if (got == record.chunkLength) result = ResultComplete;
+    FollowEnd(record);
+    if (got >= record.chunkLength) {
+        result = ResultComplete;
+        if (giveWayTo) giveWayTo->clear();
+    }
     return result;
 }
 
@@ -192,6 +242,10 @@ SegmentResult RangeFetcher::RetrySegment(CThread& record, const WorkerHooks& hoo
     unsigned failuresHere = record.received > 0 ? 0 : 1;
     unsigned wait = timings_.firstRetryWaitMs;
     for (;;) {
+        // What was left of the range may have gone to another worker.
+        if (sharing_.EndOf(record.index) >= 0 &&
+            sharing_.EndOf(record.index) <= record.startPos + record.received)
+            return ResultComplete;
         WaitBeforeRetry(record, wait);
         // A stop asked for while the line is down ends the worker as
         // stopped: the user's command, not the lost line, decides the run.
@@ -200,7 +254,7 @@ SegmentResult RangeFetcher::RetrySegment(CThread& record, const WorkerHooks& hoo
         record.startPos += record.received;
         record.chunkLength -= record.received;
         record.received = 0;
-        result = IsStopRequested() ? ResultStopped : DownloadSegment(record, hooks);
+        result = IsStopRequested() ? ResultStopped : Attempt(record, hooks);
         if (result == ResultComplete || result == ResultStopped) {
             stopEvent_.WaitFor(std::chrono::milliseconds(timings_.nextRetryWaitMs));
             return result;

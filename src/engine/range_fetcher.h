@@ -2,7 +2,10 @@
 // session, the checks on the answer before a byte of it is written, the
 // pieces handed to the segment's write hook, and the retries, paced by a
 // back-off and moved to another alternate when one address keeps failing,
-// for as long as the machine is online.
+// for as long as the machine is online. The range's end is followed as the
+// request goes (another worker may take over its tail), each read is timed
+// for the run's sharing, and a connection told to give way ends at a piece
+// boundary and goes on from the faster mirror.
 #pragma once
 
 #include <atomic>
@@ -12,6 +15,7 @@
 
 #include "engine/address_trouble.h"
 #include "engine/engine_dialog.h"
+#include "engine/range_sharing.h"
 #include "engine/segment.h"
 #include "engine/server_pacing.h"
 #include "engine/setup_manifest.h"
@@ -28,7 +32,7 @@ class RangeFetcher {
     // the reads look at.
     RangeFetcher(const SharedSession& session, const SetupManifest& manifest,
                  const Timings& timings, ServerPacing& pacing, AddressTrouble& trouble,
-                 EngineDialog& dialog, const ManualResetEvent& stopEvent,
+                 RangeSharing& sharing, EngineDialog& dialog, const ManualResetEvent& stopEvent,
                  std::function<bool()> stopRequested);
     RangeFetcher(const RangeFetcher&) = delete;
     RangeFetcher& operator=(const RangeFetcher&) = delete;
@@ -47,7 +51,15 @@ class RangeFetcher {
 
   private:
     bool IsStopRequested() const { return stopRequested_(); }
-    SegmentResult DownloadSegment(CThread& record, const WorkerHooks& hooks);
+    // One request; *giveWayTo names the address to go on from when the
+    // line gave way before the range was done.
+    SegmentResult DownloadSegment(CThread& record, const WorkerHooks& hooks,
+                                  std::string* giveWayTo);
+    // DownloadSegment, again at once from the faster address whenever the
+    // line gives way.
+    SegmentResult Attempt(CThread& record, const WorkerHooks& hooks);
+    // The record's length as far as its range still reaches.
+    void FollowEnd(CThread& record) const;
     SegmentResult RetrySegment(CThread& record, const WorkerHooks& hooks, SegmentResult first);
     // Waits before a worker's next attempt: the wait its back-off chose, or
     // longer when the server asked for quiet; a stop ends it early.
@@ -58,7 +70,15 @@ class RangeFetcher {
     // Fills buffer with up to wanted bytes of the answer, as they arrive;
     // fewer when the answer ends or a stop is requested. False when a read
     // failed: *filled still counts what arrived before, to be written.
-    bool FillPiece(InternetHandle request, char* buffer, std::int32_t wanted, std::int32_t* filled);
+    // A line told to give way ends the piece early, naming the address in
+    // *giveWayTo; record and got say how much of the range is left, and it
+    // asks again only when *measurementsSeen is out of date.
+    struct GiveWay {
+        std::string* to = nullptr;
+        unsigned measurementsSeen = 0;
+    };
+    bool FillPiece(const CThread& record, std::int32_t got, InternetHandle request, char* buffer,
+                   std::int32_t wanted, std::int32_t* filled, GiveWay& giveWay);
     // Reads count bytes of the answer and throws them away: a server that
     // ignores Range sends the package from its first byte.
     SegmentResult SkipLeadingBytes(InternetHandle request, std::int32_t count, char* buffer,
@@ -71,6 +91,7 @@ class RangeFetcher {
     const Timings& timings_;
     ServerPacing& serverPacing_;
     AddressTrouble& addressTrouble_;
+    RangeSharing& sharing_;
     EngineDialog& dialog_;
     const ManualResetEvent& stopEvent_;
     std::function<bool()> stopRequested_;

@@ -96,6 +96,7 @@ bool DownloadEngine::StartWorkers(bool resume) {
     if (!resume) plan_.SetTotalWritten(0);
     fetcher_.BeginRun();
     writer_.BeginRun(segments, StateFilePath(), manifest_.setupHash);
+    sharing_.BeginRun(segments, manifest_.alternateUrls, manifest_.setupUrl);
 
     std::vector<CThread> unstarted;
     bool launchFailed = false;
@@ -142,8 +143,18 @@ void DownloadEngine::WorkerMain(PlannedSegment* segment) {
     CThread& record = segment->record;
     const WorkerHooks& hooks = segment->hooks;
     hooks.onStarted(record.index);
-    const SegmentResult result = fetcher_.Fetch(record, hooks);
-    hooks.onFinished(record.index, result, record.NextStart(), record.Remaining());
+    sharing_.NoteWorkerStart(record.index);
+    SegmentResult result = fetcher_.Fetch(record, hooks);
+    while (result == ResultComplete && !IsStopRequested() && sharing_.TakeOver(record))
+        result = fetcher_.Fetch(record, hooks);
+    // What is missing of the range as the plan has it: its tail may have
+    // gone to another worker, which leaves that part itself.
+    const bool planned = sharing_.EndOf(record.index) >= 0;
+    const SegmentRange left = sharing_.Retire(record.index);
+    if (planned)
+        hooks.onFinished(record.index, result, left.start, left.length);
+    else
+        hooks.onFinished(record.index, result, record.NextStart(), record.Remaining());
     // The records may go once no worker runs: nothing of this one is touched
     // after this.
     --runningWorkers_;
@@ -157,11 +168,8 @@ void DownloadEngine::OnWorkerStarted(std::uint8_t) {
 
 bool DownloadEngine::WriteSegmentData(std::uint8_t index, std::int32_t offset, const char* buffer,
                                       std::int32_t count, std::int32_t* written) {
-    *written = 0;
-    if (!plan_.Write(index, offset, buffer, count, manifest_.totalSize, timings_.writePauseMs))
-        return false;
-    *written = count;
-    return true;
+    return plan_.Write(index, offset, buffer, count, manifest_.totalSize, timings_.writePauseMs,
+                       written);
 }
 
 void DownloadEngine::OnWorkerFinished(std::uint8_t index, SegmentResult result,

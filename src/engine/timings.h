@@ -40,6 +40,20 @@ struct Timings {
     // this many bytes (started, not waited for), so that a checkpoint's
     // flush finds little left to write.
     unsigned writeBackStretchBytes = 8 * 1024 * 1024;
+    // How long a connection is watched before its speed counts: half a
+    // second covers a new connection's slow start on a line of up to about
+    // 50 ms round trip and at least one whole 32 KiB piece at 100 KB/s,
+    // yet lets a run that began on two slow mirrors find a fast third one
+    // and move both connections to it within about a second. A connection
+    // that has waited two of these on its line for the next bytes counts as
+    // stalled.
+    unsigned lineWindowMs = 500;
+    // Segments spread over the alternates, a finished worker takes over
+    // half of the largest range still open, a slow connection gives way.
+    // Off, every segment fetches from the chosen address and keeps its own
+    // range to its end, as the program did before; only a benchmark's
+    // comparison turns it off.
+    bool shareRanges = true;
 
     // Session controller.
     unsigned sessionRetryWaitMs = 1000;  // before a new pass after a failure or a stop

@@ -3,7 +3,9 @@
 //   zel_download_child FOLDER URL DIGEST SIZE WRITE_PAUSE_MS CHECKPOINT_MS
 // It downloads the package at URL (SIZE bytes, SHA-1 DIGEST) in two segments
 // into FOLDER, as the session does for a fresh download, with checkpoints of
-// its resume file every CHECKPOINT_MS. It prints nothing; it ends by itself
+// its resume file every CHECKPOINT_MS. URL may list alternates, separated by
+// commas: the first is the one chosen, and the segments share their ranges
+// over all of them. It prints nothing; it ends by itself
 // (exit code 0) only when the download ended before anyone killed it.
 #include <condition_variable>
 #include <cstdlib>
@@ -53,6 +55,7 @@ int main(int argc, char** argv) {
     timings.requestTimeoutMs = 120000;
     timings.writePauseMs = Milliseconds(argv[5]);
     timings.checkpointIntervalMs = Milliseconds(argv[6]);
+    timings.lineWindowMs = 200;
 
     FinishWaiter dialog;
     zel::DownloadEngine engine(dialog, timings);
@@ -60,7 +63,13 @@ int main(int argc, char** argv) {
     engine.SetNotifyWindow(&dialog);
     if (!engine.OpenInternetSession()) return 3;
     zel::SetupManifest manifest = engine.Manifest();
-    manifest.setupUrl = argv[2];
+    manifest.alternateUrls.clear();
+    for (std::string urls = argv[2]; !urls.empty();) {
+        const std::size_t comma = urls.find(',');
+        manifest.alternateUrls.push_back(urls.substr(0, comma));
+        urls = comma == std::string::npos ? std::string() : urls.substr(comma + 1);
+    }
+    manifest.setupUrl = manifest.alternateUrls.front();
     manifest.setupHash = argv[3];
     manifest.saveFileName = "setup.exe";
     manifest.threadCount = 2;

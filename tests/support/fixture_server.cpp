@@ -13,6 +13,9 @@ namespace {
 
 constexpr int kPollMs = 20;
 constexpr std::size_t kSendPiece = 64 * 1024;
+// A paced answer goes out in small slices, so that its rate holds over
+// short spans too.
+constexpr std::size_t kPacedPiece = 4 * 1024;
 
 const char* Reason(int status) {
     switch (status) {
@@ -52,6 +55,23 @@ bool ParseRange(const std::string& range, long long total, long long& first, lon
 }
 
 }  // namespace
+
+bool MirrorPace::Book(std::size_t count, std::chrono::steady_clock::time_point* at) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (silentAfterBytes_ >= 0 && sent_ >= silentAfterBytes_) return false;
+    const auto now = std::chrono::steady_clock::now();
+    *at = std::max(now, next_);
+    if (bytesPerSecond_ > 0)
+        next_ = *at + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                          std::chrono::duration<double>(count / bytesPerSecond_));
+    sent_ += static_cast<long long>(count);
+    return true;
+}
+
+long long MirrorPace::BytesSent() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return sent_;
+}
 
 FixtureServer::FixtureServer() {
     listener_ = TestSocket::ListenOnLoopback(port_);
@@ -236,10 +256,30 @@ bool FixtureServer::Answer(const TestSocket& connection, const Request& request)
     const bool stalls = faults.stallAfterBytes >= 0 && faults.stallAfterBytes < toSend;
     if (stalls) toSend = faults.stallAfterBytes;
     const char* data = body.data() + first;
-    const std::size_t pieceSize = faults.burstBytes ? faults.burstBytes : kSendPiece;
+    const bool paced = faults.bytesPerSecond > 0 || faults.mirror;
+    const std::size_t pieceSize =
+        faults.burstBytes ? faults.burstBytes : (paced ? kPacedPiece : kSendPiece);
+    const auto started = std::chrono::steady_clock::now();
+    long long sent = 0;
     while (toSend > 0 && !stopping_) {
         std::size_t piece = static_cast<std::size_t>(
             std::min<long long>(toSend, static_cast<long long>(pieceSize)));
+        if (paced) {
+            auto at = started;
+            if (faults.bytesPerSecond > 0)
+                at += std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                    std::chrono::duration<double>(sent / faults.bytesPerSecond));
+            auto mirrorAt = at;
+            if (faults.mirror && !faults.mirror->Book(piece, &mirrorAt)) {
+                while (Pause(kPollMs)) continue;  // the mirror has fallen silent
+                return false;
+            }
+            at = std::max(at, mirrorAt);
+            while (!stopping_ && std::chrono::steady_clock::now() < at)
+                std::this_thread::sleep_until(
+                    std::min(at, std::chrono::steady_clock::now() + std::chrono::milliseconds(5)));
+            sent += static_cast<long long>(piece);
+        }
         if (!connection.SendAll(data, piece)) return false;
         data += piece;
         toSend -= static_cast<long long>(piece);

@@ -33,6 +33,27 @@
 
 namespace zel::test {
 
+// What several answers share, as the connections of one mirror do: a rate
+// for all of them together, a point after which the mirror falls silent,
+// and a count of the body bytes it sent.
+class MirrorPace {
+  public:
+    // bytesPerSecond 0: no shared cap; silentAfterBytes < 0: never silent.
+    explicit MirrorPace(double bytesPerSecond = 0, long long silentAfterBytes = -1)
+        : bytesPerSecond_(bytesPerSecond), silentAfterBytes_(silentAfterBytes) {}
+    // Books count bytes: false when the mirror has fallen silent, else the
+    // moment they may go.
+    bool Book(std::size_t count, std::chrono::steady_clock::time_point* at);
+    long long BytesSent() const;
+
+  private:
+    const double bytesPerSecond_;
+    const long long silentAfterBytes_;
+    mutable std::mutex mutex_;
+    std::chrono::steady_clock::time_point next_{};
+    long long sent_ = 0;
+};
+
 // How the server misbehaves for one path (all off by default).
 struct ServeFaults {
     int status = 0;                 // answer with this status (and the body) instead
@@ -50,6 +71,10 @@ struct ServeFaults {
     std::string retryAfter;     // a Retry-After header with this text
     bool unknownTotal = false;  // a 206's Content-Range ends in "/*"
     std::string contentRange;   // this Content-Range text instead of the true one
+    // Each answer's body at most this fast (0: as fast as the line), and
+    // shared with every answer that carries the same pace.
+    double bytesPerSecond = 0;
+    std::shared_ptr<MirrorPace> mirror;
 };
 
 class FixtureServer {
