@@ -8,7 +8,7 @@
 #include <string>
 
 #include "bench_util.h"
-#include "engine/file_digest.h"
+#include "engine/digest/file_digest.h"
 
 namespace {
 

@@ -22,8 +22,8 @@
 #include <string>
 
 #include "bench_util.h"
+#include "engine/digest/file_digest.h"
 #include "engine/download_engine.h"
-#include "engine/file_digest.h"
 #include "engine/timings.h"
 #include "sys/text.h"
 

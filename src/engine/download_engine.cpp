@@ -1,6 +1,6 @@
 #include "engine/download_engine.h"
 
-#include "engine/internet_access.h"
+#include "engine/transport/internet_access.h"
 #include "sys/install_folder.h"
 
 namespace zel {

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "engine/segment.h"
+#include "engine/segments/segment.h"
 
 namespace zel {
 

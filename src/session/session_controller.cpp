@@ -6,9 +6,9 @@
 #include <string>
 #include <utility>
 
-#include "engine/internet_access.h"
-#include "engine/resume_state.h"
-#include "engine/segment.h"
+#include "engine/segments/resume_state.h"
+#include "engine/segments/segment.h"
+#include "engine/transport/internet_access.h"
 #include "session/progress_percent.h"
 #include "session/session_texts.h"
 #include "sys/install_folder.h"

@@ -17,11 +17,11 @@
 #include <string>
 #include <thread>
 
-#include "engine/back_off.h"
 #include "engine/build_config.h"
 #include "engine/download_engine.h"
 #include "engine/engine_dialog.h"
 #include "engine/timings.h"
+#include "engine/transport/back_off.h"
 #include "session/dialog_port.h"
 #include "session/download_session.h"
 #include "session/finished_row.h"

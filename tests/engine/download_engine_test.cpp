@@ -5,7 +5,7 @@
 #include <atomic>
 #include <cstring>
 
-#include "engine/internet_access.h"
+#include "engine/transport/internet_access.h"
 #include "support/engine_access.h"
 #include "support/fixture_server.h"
 #include "support/recording_engine_dialog.h"

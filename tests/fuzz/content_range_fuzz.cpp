@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "engine/content_range.h"
+#include "engine/transport/content_range.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);

@@ -11,7 +11,7 @@
 #include <limits>
 #include <string>
 
-#include "engine/setup_manifest.h"
+#include "engine/manifest/setup_manifest.h"
 #include "sys/text.h"
 
 namespace {

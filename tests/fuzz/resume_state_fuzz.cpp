@@ -11,7 +11,7 @@
 #include <fstream>
 #include <string>
 
-#include "engine/resume_state.h"
+#include "engine/segments/resume_state.h"
 
 namespace {
 

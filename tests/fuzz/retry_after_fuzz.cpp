@@ -7,7 +7,7 @@
 #include <ctime>
 #include <string>
 
-#include "engine/retry_after.h"
+#include "engine/transport/retry_after.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);

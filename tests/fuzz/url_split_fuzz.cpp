@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "engine/internet_access.h"
-#include "engine/wininet_api.h"
+#include "engine/transport/internet_access.h"
+#include "engine/transport/wininet_api.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <set>
 #include <string>
 
-#include "engine/resume_state.h"
+#include "engine/segments/resume_state.h"
 #include "session/session_texts.h"
 #include "support/manifest_text.h"
 #include "support/session_bench.h"

@@ -5,7 +5,7 @@
 #include <mutex>
 #include <set>
 
-#include "engine/resume_state.h"
+#include "engine/segments/resume_state.h"
 #include "session/session_texts.h"
 #include "support/retry_wait_log.h"
 #include "support/sequence_match.h"

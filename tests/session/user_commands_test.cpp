@@ -4,7 +4,7 @@
 #include <chrono>
 #include <functional>
 
-#include "engine/resume_state.h"
+#include "engine/segments/resume_state.h"
 #include "session/session_texts.h"
 #include "support/engine_access.h"
 #include "support/sequence_match.h"

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "engine/wininet_api.h"
+#include "engine/transport/wininet_api.h"
 
 namespace zel::test {
 

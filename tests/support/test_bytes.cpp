@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "engine/file_digest.h"
+#include "engine/digest/file_digest.h"
 
 namespace zel {
 

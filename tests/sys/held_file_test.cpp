@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/file_digest.h"
+#include "engine/digest/file_digest.h"
 #include "support/temp_folder.h"
 
 namespace zel {

@@ -6,7 +6,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "engine/resume_state.h"
+#include "engine/segments/resume_state.h"
 #include "support/temp_folder.h"
 
 namespace zel {
