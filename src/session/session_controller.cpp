@@ -167,6 +167,10 @@ void SessionController::ControllerLoop() {
 void SessionController::ShowStartFailure() {
     // As after a pause: Resume tries again, Cancel ends.
     SetStatusText(texts::kCannotStart);
+    OfferResume();
+}
+
+void SessionController::OfferResume() {
     paused_ = true;
     userPaused_ = true;
     EnableButtons({kPauseButtonId, kRestartButtonId, kCancelButtonId}, true);
@@ -491,10 +495,7 @@ SessionController::After SessionController::AfterPauseStop() {
     WaitForWorkers();
     // Also a run that stopped because a worker could not start: its Resume
     // button resumes, as after the user's pause.
-    paused_ = true;
-    userPaused_ = true;
-    EnableButtons({kPauseButtonId, kRestartButtonId, kCancelButtonId}, true);
-    port_.SetButtonText(kPauseButtonId, texts::kResume);
+    OfferResume();
     return After::Stay;
 }
 

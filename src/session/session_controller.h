@@ -123,6 +123,9 @@ class SessionController : public EngineDialog, public DownloadSession {
     // the dialog shows the pause as after a stop.
     PassEnd EndPaused();
     void ShowPaused();
+    // Paused as after the user's Pause: Resume resumes, Restart and Cancel
+    // work.
+    void OfferResume();
     // After a pass that started no workers, the dialog offers what can
     // still be done: Cancel, and Resume where a resume file waits.
     void ShowIdle();

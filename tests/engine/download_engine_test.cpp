@@ -7,7 +7,6 @@
 
 #include "engine/transport/internet_access.h"
 #include "support/engine_access.h"
-#include "support/fixture_server.h"
 #include "support/recording_engine_dialog.h"
 #include "sys/last_error.h"
 
@@ -131,21 +130,6 @@ TEST(DownloadEngineTest, MissingLibraryFailsToOpenWithoutCallingAnything) {
     ASSERT_EQ(EngineAccess::ErrorList(engine).size(), 1u);
     EXPECT_EQ(EngineAccess::ErrorList(engine)[0].rfind("Error connecting to Internet.\n\n", 0), 0u);
     EXPECT_EQ(engine.QueryRemoteSize("http://127.0.0.1:9/x"), -1);
-}
-
-// The size request has the request time-outs too: a server that takes the
-// request and never answers costs one time-out, not the program.
-TEST(DownloadEngineTest, SizeRequestToAServerThatNeverAnswersEndsAtTheTimeOut) {
-    test::FixtureServer server;
-    test::ServeFaults silent;
-    silent.delayMs = 600000;
-    server.Serve("/setup.exe", std::string(1000, 'x'), silent);
-    RecordingEngineDialog dialog;
-    Timings timings = Timings::Instant();
-    timings.requestTimeoutMs = 300;
-    DownloadEngine engine(dialog, timings);
-    ASSERT_TRUE(engine.OpenInternetSession());
-    EXPECT_EQ(engine.QueryRemoteSize(server.Url("/setup.exe")), -1);
 }
 
 TEST(DownloadEngineTest, RefusedSessionRecordsTheLibrarysErrorText) {

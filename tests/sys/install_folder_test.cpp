@@ -154,32 +154,26 @@ TEST(InstallFolderTest, FailsWithEmptyResultWhenTheFolderCannotBeMade) {
     std::remove(Appended(data.path(), "Quorvane").c_str());
 }
 
-// Under Wine the descriptor is applied but not kept (it reads back as Wine's
-// default), so what shows that it was applied is the hold's account.
-TEST(InstallFolderTest, EveryFolderItMakesIsProtectedAndHeld) {
-    ScopedDataFolder data;
-    FolderHold hold;
-    std::string folder;
-    ASSERT_TRUE(GetInstallFolder(folder, "", hold));
-    const std::vector<std::string> expected = {Appended(data.path(), "Quorvane"),
-                                               Appended(data.path(), P("Quorvane|ZEL3")),
-                                               Appended(data.path(), P("Quorvane|ZEL3|Installer"))};
-    EXPECT_EQ(hold.Protected(), expected);
-}
-
-// Quorvane and ZEL3 found in place are another's to set; the install folder
-// of an earlier run is made safe again before its resume file is trusted,
-// and keeps it, so the download resumes.
-TEST(InstallFolderTest, FolderOfAnEarlierRunIsProtectedAndKeepsItsFiles) {
+// Every folder it makes is made safe; of a tree found in place (an earlier
+// run's), Quorvane and ZEL3 are another's to set, while the install folder is
+// made safe again before its resume file is trusted, and keeps it. Under Wine
+// the descriptor is applied but not kept (it reads back as Wine's default), so
+// what shows that it was applied is the hold's account.
+TEST(InstallFolderTest, FoldersItMakesAndTheInstallFolderItFindsAreProtectedAndHeld) {
     ScopedDataFolder data;
     const std::string installer = Appended(data.path(), P("Quorvane|ZEL3|Installer"));
-    ASSERT_EQ(CreateFolderTree(installer), 1);
-    ASSERT_TRUE(WriteWholeFile(Appended(installer, "zelv3chunks.txt"), "[Global]\n"));
-
     FolderHold hold;
     std::string folder;
     ASSERT_TRUE(GetInstallFolder(folder, "", hold));
-    EXPECT_EQ(hold.Protected(), std::vector<std::string>{installer});
+    const std::vector<std::string> expected = {
+        Appended(data.path(), "Quorvane"), Appended(data.path(), P("Quorvane|ZEL3")), installer};
+    EXPECT_EQ(hold.Protected(), expected);
+
+    hold.Release();  // that run has ended
+    ASSERT_TRUE(WriteWholeFile(Appended(installer, "zelv3chunks.txt"), "[Global]\n"));
+    FolderHold again;
+    ASSERT_TRUE(GetInstallFolder(folder, "", again));
+    EXPECT_EQ(again.Protected(), std::vector<std::string>{installer});
     EXPECT_EQ(ReadWholeFile(folder + "zelv3chunks.txt"), "[Global]\n");
 }
 
